@@ -1,0 +1,21 @@
+# ape_add_plugin(NAME core_target [RESOURCE file.rc])
+# Builds the loadable plug-in module NAME from an effect's core library. The module exports the host's
+# entry point and nothing else: hidden visibility everywhere plus a version script (Linux) or an
+# export definition file (Windows).
+function(ape_add_plugin name core)
+  cmake_parse_arguments(PLUGIN "" "RESOURCE" "" ${ARGN})
+  add_library(${name} MODULE ${CMAKE_SOURCE_DIR}/apefw/src/module_entry.cpp)
+  target_link_libraries(${name} PRIVATE ${core})
+  set_target_properties(${name} PROPERTIES PREFIX "")
+  if(WIN32)
+    set_target_properties(${name} PROPERTIES SUFFIX ".ape")
+    target_sources(${name} PRIVATE ${CMAKE_SOURCE_DIR}/apefw/src/module_exports.def)
+    if(PLUGIN_RESOURCE)
+      target_sources(${name} PRIVATE ${PLUGIN_RESOURCE})
+    endif()
+  else()
+    set(map ${CMAKE_SOURCE_DIR}/apefw/src/module_exports.map)
+    target_link_options(${name} PRIVATE -Wl,--version-script=${map})
+    set_target_properties(${name} PROPERTIES LINK_DEPENDS ${map})
+  endif()
+endfunction()

@@ -1,0 +1,17 @@
+# Numbers must come out bit for bit the same on every build: IEEE doubles exactly as the code writes
+# them (no fast-math, no fused multiply-add), SSE2 doubles on 32-bit x86 instead of x87's extended
+# precision, and no tuning for the build machine's processor.
+add_compile_options(
+  -Wall -Wextra
+  -ffp-contract=off
+  -fno-fast-math
+)
+if(CMAKE_SYSTEM_PROCESSOR MATCHES "^(i[3-6]86|x86)$")
+  add_compile_options(-msse2 -mfpmath=sse)
+endif()
+
+option(APE_SANITIZE "Build with AddressSanitizer and UndefinedBehaviorSanitizer" OFF)
+if(APE_SANITIZE)
+  add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=address,undefined -fno-sanitize-recover=all)
+endif()
