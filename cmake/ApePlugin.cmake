@@ -1,16 +1,17 @@
-# ape_add_plugin(NAME core_target [RESOURCE file.rc])
+# ape_add_plugin(NAME core_target)
 # Builds the loadable plug-in module NAME from an effect's core library. The module exports the host's
 # entry point and nothing else: hidden visibility everywhere plus a version script (Linux) or an
-# export definition file (Windows).
+# export definition file (Windows). On Windows the module's resource script is NAME.rc beside the
+# calling CMakeLists.txt.
 function(ape_add_plugin name core)
-  cmake_parse_arguments(PLUGIN "" "RESOURCE" "" ${ARGN})
+  set(PLUGIN_RESOURCE ${CMAKE_CURRENT_SOURCE_DIR}/${name}.rc)
   add_library(${name} MODULE ${CMAKE_SOURCE_DIR}/apefw/src/module_entry.cpp)
   target_link_libraries(${name} PRIVATE ${core})
   set_target_properties(${name} PROPERTIES PREFIX "")
   if(WIN32)
     set_target_properties(${name} PROPERTIES SUFFIX ".ape")
     target_sources(${name} PRIVATE ${CMAKE_SOURCE_DIR}/apefw/src/module_exports.def)
-    if(PLUGIN_RESOURCE)
+    if(EXISTS ${PLUGIN_RESOURCE})
       target_sources(${name} PRIVATE ${PLUGIN_RESOURCE})
     endif()
   else()
