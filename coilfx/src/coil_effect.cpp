@@ -1,0 +1,221 @@
+// The Coilform frame driver: construction, the per-frame animation (clock, colour, sway, beat kick,
+// zoom, sound bands, rotation, light drift) and the hand-over to trails, arms, shading and drawing.
+
+#include "coilfx/coil_effect.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <new>
+
+#include "apefw/ape_abi.h"
+#include "apefw/colour_cycler.hpp"
+#include "apefw/platform.hpp"
+#include "apefw/random.hpp"
+#include "apefw/settings_panel.hpp"
+#include "render3d/geometry.hpp"
+#include "render3d/shading.hpp"
+#include "render3d/trig.hpp"
+
+namespace coilfx {
+namespace {
+
+namespace trig = render3d::trig;
+
+// A kick sets the zoom to this; every frame it relaxes by zoom * 0.9 + 0.1 toward 1.
+constexpr double kKickZoom = 1.2;
+
+// +1.0 for an odd draw, -1.0 for an even one.
+double random_sign() noexcept { return static_cast<double>(2 * (apefw::random15() & 1) - 1); }
+
+// A phase angle 0..100 radians.
+double random_phase() noexcept { return static_cast<double>(apefw::random15()) * 100.0; }
+
+// Three spectrum bands, as window centre and width in fractions of the 576 bins, and the weight of
+// the level's rise in each band's trend.
+struct Band {
+  double centre;
+  double width;
+  std::int32_t trend_weight;
+};
+constexpr Band kBands[3] = {
+    {0.0, 0.007, 1},  // bins 0 and 1
+    {0.07, 0.07, 2},  // bins 20 to 59
+    {0.2, 0.3, 3},    // bins 28 to 200
+};
+
+// No angle turns by more than this per frame, however loud the music.
+constexpr double kMaxRotationStep = 0.15;
+
+double sign_of(double s) noexcept { return s < 0.0 ? -1.0 : 1.0; }
+
+}  // namespace
+
+CoilEffect::CoilEffect() noexcept {
+  // The part every effect shares: the seed, the default settings; the own state is already zero
+  // (the member initializers), so every buffer starts absent.
+  apefw::seed_random(apefw::millisecond_ticks());
+  apefw::reset_settings(settings);
+
+  // The () value-initialises, so the arrays start zero-filled.
+  vertex_count = kVertexCapacity;
+  vertices.reset(new (std::nothrow) MeshVertex[kVertexCapacity]());
+  face_count = kFaceCapacity;
+  faces.reset(new (std::nothrow) MeshFace[kFaceCapacity]());
+  trail_count = kTrailRecords;
+  trails.reset(new (std::nothrow) MeshVertex[kTrailRecords]());
+
+  // The order of these draws is part of what the effect draws.
+  rotation[0] = random_phase();
+  rotation[1] = random_phase();
+  rotation[2] = random_phase();
+  light1_phase.x = random_phase();
+  light1_phase.y = random_phase();
+  light1_phase.z = random_phase();
+  light2_phase.x = random_phase();
+  light2_phase.y = random_phase();
+  light2_phase.z = random_phase();
+  zoom = 1.0;
+  colour_position = 0.0;
+  sway_target[0] = random_sign();
+  sway_target[1] = random_sign();
+  sway_target[2] = random_sign();
+}
+
+CoilEffect::~CoilEffect() {
+  // A panel left open must not edit this object once it is gone.
+  apefw::forget_settings_panel(*this);
+  depth_buffer.release();
+  vertices.reset();
+  faces.reset();
+  trails.reset();
+}
+
+bool CoilEffect::construction_complete() const noexcept { return vertices && faces && trails; }
+
+void* CoilEffect::create_settings_panel(void* instance, void* parent) {
+  return apefw::open_settings_panel(*this, settings, instance, parent);
+}
+
+const char* CoilEffect::describe() { return kLongDescription; }
+
+void CoilEffect::load_settings(const std::uint8_t* data, int length) {
+  apefw::load_settings_blob(settings, data, length);
+}
+
+int CoilEffect::save_settings(std::uint8_t* buffer) { return apefw::save_settings_blob(settings, buffer); }
+
+int CoilEffect::render_frame(const std::uint8_t* sound, int beat, std::uint32_t* framebuffer,
+                             std::uint32_t* output_framebuffer, int width, int height) {
+  (void)output_framebuffer;  // the picture is drawn in place
+  // A host that lends no sound data gets the picture of silence.
+  static constexpr std::uint8_t kSilence[APE_SOUND_BYTES] = {};
+  if (!sound) sound = kSilence;
+
+  // 1. Clock: 11 per frame at rest, 12 while a kick's zoom is above 1.1. zoom stays within 1..1.2,
+  // so the truncation is in range; the sum wraps in unsigned arithmetic.
+  const auto clock_step = static_cast<std::int32_t>(zoom * 10.0 + 1.0);
+  clock = static_cast<std::int32_t>(static_cast<std::uint32_t>(clock) +
+                                    static_cast<std::uint32_t>(clock_step));
+
+  // 2. Colour: only the per-frame step here; the beat jump follows at 4.2. Calling advance_colour
+  // here instead would come to the same, since nothing in between draws a random number or touches
+  // the position, but the split keeps the colour jump's draw visibly ahead of the kick's draws.
+  apefw::ColourCycler colours(settings, colour_position);
+  colours.step();
+
+  // 3. Sway glides toward its targets.
+  for (int k = 0; k < 3; ++k) sway[k] = sway[k] * 0.7 + sway_target[k] * 0.3;
+
+  // 4. Beat; a kick on the first, third, fifth ... beat.
+  if (beat) {
+    beat_count += 1;
+    colours.beat_jump();
+    if (beat_count & 1) {
+      sway_target[0] = random_sign();
+      sway_target[1] = random_sign();
+      zoom = kKickZoom;
+      sway_target[2] = random_sign();
+      light1_phase.x += static_cast<double>(apefw::random15() % 100) * 0.2;
+      light1_phase.y += static_cast<double>(apefw::random15() % 100) * 0.2;
+      light1_phase.z += static_cast<double>(apefw::random15() % 100) * 0.2;
+      light2_phase.x += static_cast<double>(apefw::random15() % 100) * 0.2;
+      light2_phase.y += static_cast<double>(apefw::random15() % 100) * 0.2;
+      light2_phase.z += static_cast<double>(apefw::random15() % 100) * 0.2;
+    }
+  }
+
+  // 5. Zoom relaxes toward 1 (a kick frame leaves it at 1.18).
+  zoom = zoom * 0.9 + 0.1;
+
+  // 6. Depth buffer, fitted to the frame and cleared. It is null for an empty or negative size, or
+  // when no buffer of that size can be had: then this frame draws nothing, but everything below
+  // still runs so that the animation and the random draws stay in step.
+  frame_size_key = render3d::frame_size_key(width, height);
+  std::uint16_t* const depth = depth_buffer.prepare(width, height);
+
+  // 7. Sound bands. The level rises halfway to twice the sample; the trend follows the level's
+  // excess over the sample. Integer division truncates (all terms are non-negative).
+  for (int b = 0; b < 3; ++b) {
+    const std::int32_t v = render3d::sample_sound(sound, kBands[b].centre, kBands[b].width, 0);
+    band_level[b] = (2 * v + band_level[b]) / 2;
+    band_trend[b] = (kBands[b].trend_weight * (band_level[b] - v) + band_trend[b]) / 2;
+  }
+
+  // 8. Rotation: a slow clock-driven base rate plus the bands, capped, signed by the sway.
+  const double t = static_cast<double>(clock);
+  const double increment[3] = {
+      (trig::sin(t * 0.001) * 0.5 + 0.5) * 0.0361 + std::max(band_trend[0], 0) * 0.000305 +
+          band_level[0] * 0.0002,
+      (trig::sin(t * 0.00171) * 0.5 + 0.5) * 0.032 + std::max(band_trend[1], 0) * 0.0002,
+      (trig::sin(t * 0.001213) * 0.5 + 0.5) * 0.033 + std::max(band_trend[2], 0) * 0.0002,
+  };
+  for (int k = 0; k < 3; ++k) rotation[k] += std::min(increment[k], kMaxRotationStep) * sway[k];
+
+  // 9. Light drift: a clock sine plus the trend weighted by a signed square root of another sine.
+  const double s0 = trig::sin(t * 0.012);
+  const double s1 = trig::sin(t * 0.00412);
+  const double s2 = trig::sin(t * 0.00614);
+  const double d0 =
+      trig::sin(t * 0.00271) * 0.021 + sign_of(s0) * std::sqrt(std::fabs(s0)) * band_trend[0] * 0.00075;
+  const double d1 =
+      trig::sin(t * 0.00418) * 0.0223 + sign_of(s1) * std::sqrt(std::fabs(s1)) * band_trend[1] * 0.00075;
+  const double d2 =
+      trig::sin(t * 0.003211) * 0.0189 + sign_of(s2) * std::sqrt(std::fabs(s2)) * band_trend[2] * 0.00075;
+  light1_phase.x += d0;
+  light1_phase.y += d1;
+  light1_phase.z += d2;
+  // The second light gets the same drifts, turned by one place.
+  light2_phase.x += d1;
+  light2_phase.y += d2;
+  light2_phase.z += d0;
+
+  // 10 - 12. Geometry and light.
+  update_trails(beat);
+  build_arms();
+  shade_mesh();
+
+  // 13. Every face in index order; the depth buffer alone decides what shows.
+  if (depth && framebuffer) {
+    const render3d::RenderTarget target{framebuffer, depth, width, height};
+    const render3d::MeshView mesh{vertices.get(), vertex_count, faces.get(), face_count};
+    render3d::draw_mesh(mesh, [&](const MeshVertex& a, const MeshVertex& b, const MeshVertex& c,
+                                  const Vec3& normal) { draw_triangle(target, a, b, c, normal); });
+  }
+
+  // 14.
+  return 0;
+}
+
+void CoilEffect::shade_mesh() {
+  const std::uint32_t colour = apefw::ColourCycler(settings, colour_position).blend_colour();
+  const render3d::MeshView mesh{vertices.get(), vertex_count, faces.get(), face_count};
+  render3d::shade_mesh(mesh, light1_phase, light2_phase, colour, render3d::LightRig::kCoil);
+}
+
+void CoilEffect::draw_triangle(const render3d::RenderTarget& target, const MeshVertex& a,
+                               const MeshVertex& b, const MeshVertex& c, const Vec3& face_normal) {
+  (void)face_normal;
+  render3d::draw_triangle(target, a, b, c, render3d::ViewFacingRules{zoom});
+}
+
+}  // namespace coilfx
