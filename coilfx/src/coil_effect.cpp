@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <new>
 
 #include "apefw/ape_abi.h"
@@ -48,6 +49,15 @@ constexpr double kMaxRotationStep = 0.15;
 
 double sign_of(double s) noexcept { return s < 0.0 ? -1.0 : 1.0; }
 
+// n records with every byte zero, padding included (value-initialisation need not clear padding),
+// or null when there is no memory.
+template <class T>
+T* zeroed_array(std::size_t n) noexcept {
+  T* records = new (std::nothrow) T[n];
+  if (records) std::memset(static_cast<void*>(records), 0, n * sizeof(T));
+  return records;
+}
+
 }  // namespace
 
 CoilEffect::CoilEffect() noexcept {
@@ -56,13 +66,12 @@ CoilEffect::CoilEffect() noexcept {
   apefw::seed_random(apefw::millisecond_ticks());
   apefw::reset_settings(settings);
 
-  // The () value-initialises, so the arrays start zero-filled.
   vertex_count = kVertexCapacity;
-  vertices.reset(new (std::nothrow) MeshVertex[kVertexCapacity]());
+  vertices.reset(zeroed_array<MeshVertex>(kVertexCapacity));
   face_count = kFaceCapacity;
-  faces.reset(new (std::nothrow) MeshFace[kFaceCapacity]());
+  faces.reset(zeroed_array<MeshFace>(kFaceCapacity));
   trail_count = kTrailRecords;
-  trails.reset(new (std::nothrow) MeshVertex[kTrailRecords]());
+  trails.reset(zeroed_array<MeshVertex>(kTrailRecords));
 
   // The order of these draws is part of what the effect draws.
   rotation[0] = random_phase();
