@@ -49,6 +49,11 @@ constexpr double kMaxRotationStep = 0.15;
 
 double sign_of(double s) noexcept { return s < 0.0 ? -1.0 : 1.0; }
 
+// A band trend's share of a light drift, weighted by the signed square root of a clock sine s.
+double trend_drift(double s, std::int32_t trend) noexcept {
+  return sign_of(s) * std::sqrt(std::fabs(s)) * trend * 0.00075;
+}
+
 // n records with every byte zero, padding included (value-initialisation need not clear padding),
 // or null when there is no memory.
 template <class T>
@@ -111,7 +116,9 @@ void CoilEffect::load_settings(const std::uint8_t* data, int length) {
   apefw::load_settings_blob(settings, data, length);
 }
 
-int CoilEffect::save_settings(std::uint8_t* buffer) { return apefw::save_settings_blob(settings, buffer); }
+int CoilEffect::save_settings(std::uint8_t* buffer) {
+  return apefw::save_settings_blob(settings, buffer);
+}
 
 int CoilEffect::render_frame(const std::uint8_t* sound, int beat, std::uint32_t* framebuffer,
                              std::uint32_t* output_framebuffer, int width, int height) {
@@ -180,16 +187,10 @@ int CoilEffect::render_frame(const std::uint8_t* sound, int beat, std::uint32_t*
   };
   for (int k = 0; k < 3; ++k) rotation[k] += std::min(increment[k], kMaxRotationStep) * sway[k];
 
-  // 9. Light drift: a clock sine plus the trend weighted by a signed square root of another sine.
-  const double s0 = trig::sin(t * 0.012);
-  const double s1 = trig::sin(t * 0.00412);
-  const double s2 = trig::sin(t * 0.00614);
-  const double d0 =
-      trig::sin(t * 0.00271) * 0.021 + sign_of(s0) * std::sqrt(std::fabs(s0)) * band_trend[0] * 0.00075;
-  const double d1 =
-      trig::sin(t * 0.00418) * 0.0223 + sign_of(s1) * std::sqrt(std::fabs(s1)) * band_trend[1] * 0.00075;
-  const double d2 =
-      trig::sin(t * 0.003211) * 0.0189 + sign_of(s2) * std::sqrt(std::fabs(s2)) * band_trend[2] * 0.00075;
+  // 9. Light drift: a clock sine plus each band trend, signed and weighted by the root of another.
+  const double d0 = trig::sin(t * 0.00271) * 0.021 + trend_drift(trig::sin(t * 0.012), band_trend[0]);
+  const double d1 = trig::sin(t * 0.00418) * 0.0223 + trend_drift(trig::sin(t * 0.00412), band_trend[1]);
+  const double d2 = trig::sin(t * 0.003211) * 0.0189 + trend_drift(trig::sin(t * 0.00614), band_trend[2]);
   light1_phase.x += d0;
   light1_phase.y += d1;
   light1_phase.z += d2;
