@@ -106,21 +106,6 @@ TEST(ArmGeometry, RingPlacesAreExactToTheLastBit) {
   }
 }
 
-TEST(ArmGeometry, CornersGoAroundTheRingInTheOrderBThenAThenMinusBThenMinusA) {
-  auto e = straight_figure(1.0);
-  for (int k = 0; k < 6; ++k) {
-    const Vec3 s = e->trails[30 * k].position;
-    const Vec3 b{s.z, 0.0, -s.x};  // perpendicular to the arm and to the Y axis
-    const Vec3 c = ring_centre(*e, k, 3);
-    const Vec3 c0 = corner(*e, k, 3, 0).position - c;
-    const Vec3 c1 = corner(*e, k, 3, 1).position - c;
-    EXPECT_GT(render3d::dot(c0, b), 0.0);
-    EXPECT_NEAR(render3d::dot(c1, b), 0.0, 1e-12);
-    EXPECT_LT(c1.y, 0.0);  // a = (sx sy, -(sx^2 + sz^2), sz sy) points down
-    EXPECT_NEAR(coiltest::distance(corner(*e, k, 3, 2).position - c, c0 * -1.0), 0.0, 1e-12);
-  }
-}
-
 TEST(ArmGeometry, AnArmAlongTheYAxisCollapsesToItsCentreLine) {
   auto e = coiltest::make_effect(5);
   e->rotation[0] = e->rotation[1] = e->rotation[2] = 0.0;

@@ -41,18 +41,6 @@ TEST(ArmTrails, ABeatOnEveryFrameFillsTheTrailWith255) {
   EXPECT_EQ(pulses(*e), std::vector<std::uint32_t>(kTrailLength, 255));
 }
 
-TEST(ArmTrails, OnlyTrailZeroIsSmoothed) {
-  auto e = coiltest::make_effect(1);
-  e->update_trails(1);
-  e->update_trails(0);
-  for (int k = 1; k < coilfx::kArmCount; ++k) {
-    const coilfx::MeshVertex* trail = &e->trails[k * kTrailLength];
-    EXPECT_EQ(trail[0].colour, 0u);
-    EXPECT_EQ(trail[1].colour, 255u) << "trail " << k;
-    EXPECT_EQ(trail[2].colour, 0u) << "trail " << k;
-  }
-}
-
 void expect_near(const Vec3& v, const Vec3& want) {
   EXPECT_NEAR(v.x, want.x, 1e-12);
   EXPECT_NEAR(v.y, want.y, 1e-12);
