@@ -133,7 +133,7 @@ int CoilEffect::render_frame(const std::uint8_t* sound, int beat, std::uint32_t*
   clock = static_cast<std::int32_t>(static_cast<std::uint32_t>(clock) +
                                     static_cast<std::uint32_t>(clock_step));
 
-  // 2. Colour: only the per-frame step here; the beat jump follows at 4.2. Calling advance_colour
+  // 2. Colour: only the per-frame step here; the beat jump follows in the beat step. advance_colour
   // here instead would come to the same, since nothing in between draws a random number or touches
   // the position, but the split keeps the colour jump's draw visibly ahead of the kick's draws.
   apefw::ColourCycler colours(settings, colour_position);
