@@ -1,0 +1,25 @@
+# cmake -DMODULE=<plug-in> -DNM=<nm> -P check_exports.cmake
+# Fails unless the module's dynamic symbol table defines exactly one name: _AVS_APE_RetrFunc.
+if(NOT NM)
+  set(NM nm)
+endif()
+execute_process(COMMAND ${NM} -D --defined-only ${MODULE}
+                OUTPUT_VARIABLE listing RESULT_VARIABLE status ERROR_VARIABLE errors)
+if(NOT status EQUAL 0)
+  message(FATAL_ERROR "${MODULE}: nm failed: ${errors}")
+endif()
+string(REGEX REPLACE "\n$" "" listing "${listing}")
+string(REPLACE "\n" ";" lines "${listing}")
+set(names)
+foreach(line IN LISTS lines)
+  # "<address> <type> <name>"; the module's own name (type A, version nodes) is no symbol.
+  if(line MATCHES "^[0-9a-fA-F]+ ([A-Za-z]) ([^ ]+)$")
+    if(NOT CMAKE_MATCH_1 STREQUAL "A")
+      list(APPEND names ${CMAKE_MATCH_2})
+    endif()
+  endif()
+endforeach()
+if(NOT names STREQUAL "_AVS_APE_RetrFunc")
+  message(FATAL_ERROR "${MODULE}: exports [${names}], expected only _AVS_APE_RetrFunc")
+endif()
+message(STATUS "${MODULE}: exports only _AVS_APE_RetrFunc")
