@@ -15,18 +15,20 @@ struct LightPositions {
 };
 
 // Where the rig's two point lights stand for the given phase vectors.
-LightPositions place_lights(LightRig rig, const Vec3& light1_phase, const Vec3& light2_phase) noexcept;
+LightPositions place_lights(LightRig rig, const Vec3& light1_phase,
+                            const Vec3& light2_phase) noexcept;
 
 // Diffuse level 64..254 from d, the larger cosine between the normal and the two light directions.
 // The floor keeps a vertex turned away from both lights at about a quarter of the colour.
 std::uint32_t diffuse_level(LightRig rig, double d) noexcept;
 
-// Specular level 0..254 from s, the rig's reflection value, plus the vertex's highlight (its incoming
-// colour read as a signed number).
+// Specular level 0..254 from s, the rig's reflection value, plus the vertex's highlight (its
+// incoming colour read as a signed number).
 std::uint32_t specular_level(LightRig rig, double s, std::uint32_t highlight) noexcept;
 
 // The lit vertex colour 0x00RRGGBB: each channel of colour scaled by the diffuse level, then the
 // specular level added to all three alike (so highlights go towards white), saturating at 255.
-std::uint32_t lit_colour(std::uint32_t diffuse, std::uint32_t specular, std::uint32_t colour) noexcept;
+std::uint32_t lit_colour(std::uint32_t diffuse, std::uint32_t specular,
+                         std::uint32_t colour) noexcept;
 
 }  // namespace render3d::detail

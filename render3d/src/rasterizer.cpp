@@ -1,15 +1,15 @@
 // The triangle rasterizer. Each effect has its own way of turning a triangle away and its own
 // projection scale (the two draw_triangle overloads below); everything after projection is one scan
-// converter: sort the corners by row, walk the two edges of the upper and of the lower half, and fill
-// each row between them with a 16-bit depth test, marking the empty pixels around the fill with the
-// outline colour.
+// converter: sort the corners by row, walk the two edges of the upper and of the lower half, and
+// fill each row between them with a 16-bit depth test, marking the empty pixels around the fill
+// with the outline colour.
 //
-// Fixed point. Every interpolated quantity (edge x, depth, red, green, blue) is the value times 256,
-// 8 fractional bits, and every division truncates toward zero, exactly as a 32-bit span drawer would
-// do it. The values are held in 64 bits so that they are the exact results of those integer formulas
-// for any triangle: in 32 bits the per-pixel depth step overflows for a corner nearer than about
-// z = 2, and the recomputed long edge of the lower half once a triangle spans some 32768 rows. Where
-// 32 bits do not overflow the 64-bit values, and so the pixels, are the same.
+// Fixed point. Every interpolated quantity (edge x, depth, red, green, blue) is the value times
+// 256, 8 fractional bits, and every division truncates toward zero, exactly as a 32-bit span drawer
+// would do it. The values are held in 64 bits so that they are the exact results of those integer
+// formulas for any triangle: in 32 bits the per-pixel depth step overflows for a corner nearer than
+// about z = 2, and the recomputed long edge of the lower half once a triangle spans some 32768
+// rows. Where 32 bits do not overflow the 64-bit values, and so the pixels, are the same.
 //
 // Bit budget (|.| bounds):
 //   corner X, Y         < 2^32     (trunc saturates to 32 bits, then half a frame < 2^30 is added)
@@ -39,15 +39,15 @@ using Fixed = std::int64_t;  // 8 fractional bits, see above
 constexpr int kFracBits = 8;
 constexpr Fixed kFixedOne = Fixed{1} << kFracBits;
 
-// Every filled pixel has the low bit of each channel set, so a filled pixel is never 0 and the outline
-// colour is the darkest colour a fill can have.
+// Every filled pixel has the low bit of each channel set, so a filled pixel is never 0 and the
+// outline colour is the darkest colour a fill can have.
 constexpr std::uint32_t kOutlineColour = 0x010101u;
 
-constexpr double kNearestDepth = 1.0;      // corners nearer than this reject the triangle
-constexpr double kDepthScale = 65536.0;    // 1/z in (0, 1] to the 16-bit depth (1.0 wraps to 0)
-constexpr double kFacingLimit = 15.0;      // view-facing rule: T . S above this is turned away
-constexpr double kFaceAwayLimit = -0.3;    // face-normal rule: normal z below this is turned away
-constexpr double kRangeInHalfFrames = 3.0; // view-facing rule: corners must lie within 3 half-frames
+constexpr double kNearestDepth = 1.0;    // corners nearer than this reject the triangle
+constexpr double kDepthScale = 65536.0;  // 1/z in (0, 1] to the 16-bit depth (1.0 wraps to 0)
+constexpr double kFacingLimit = 15.0;    // view-facing rule: T . S above this is turned away
+constexpr double kFaceAwayLimit = -0.3;  // face-normal rule: normal z below this is turned away
+constexpr double kRangeInHalfFrames = 3.0;  // view-facing rule: corners within 3 half-frames
 
 struct FrameHalves {
   std::int32_t hw;  // width / 2
@@ -64,7 +64,7 @@ bool target_usable(const RenderTarget& t) noexcept {
   return t.frame != nullptr && t.depth != nullptr && t.width > 0 && t.height > 0;
 }
 
-// Any corner nearer than z = 1 rejects the triangle; so does a NaN depth, which no test could place.
+// Any corner nearer than z = 1 rejects the triangle; so does a NaN depth, which has no place.
 bool beyond_near_limit(const MeshVertex& a, const MeshVertex& b, const MeshVertex& c) noexcept {
   return a.position.z >= kNearestDepth && b.position.z >= kNearestDepth &&
          c.position.z >= kNearestDepth;
@@ -89,7 +89,7 @@ ProjectedCorner project(const MeshVertex& v, double k, const RenderTarget& t) no
   return {-static_cast<double>(t.width), -static_cast<double>(t.height), 1.0, v.colour};
 }
 
-// One corner on the frame: pixel column and row, 16-bit depth and colour channels, all whole numbers.
+// One corner on the frame: column, row, 16-bit depth and colour channels, all whole numbers.
 struct ScreenCorner {
   std::int64_t x, y;
   std::int64_t z;
@@ -127,7 +127,8 @@ inline std::uint32_t channel_of(Fixed v) noexcept {
 }
 
 // Fills row y (0 <= y < height) between edges a and b.
-void draw_span(const RenderTarget& t, std::int32_t y, const EdgeValues& a, const EdgeValues& b) noexcept {
+void draw_span(const RenderTarget& t, std::int32_t y, const EdgeValues& a,
+               const EdgeValues& b) noexcept {
   const bool a_is_left = a.x <= b.x;
   const EdgeValues& left = a_is_left ? a : b;
   const EdgeValues& right = a_is_left ? b : a;
@@ -189,9 +190,9 @@ void draw_span(const RenderTarget& t, std::int32_t y, const EdgeValues& a, const
   }
 }
 
-// Rows [y_begin, y_end) of one half. Rows above the frame are stepped over in one go (n steps are the
-// same as n additions); a row at or below the frame's bottom ends the whole triangle, signalled by
-// returning false.
+// Rows [y_begin, y_end) of one half. Rows above the frame are stepped over in one go (n steps are
+// the same as n additions); a row at or below the frame's bottom ends the whole triangle, signalled
+// by returning false.
 bool walk_half(const RenderTarget& t, std::int64_t y_begin, std::int64_t y_end, EdgeValues& a,
                const EdgeValues& a_step, EdgeValues& b, const EdgeValues& b_step) noexcept {
   std::int64_t y = y_begin;
@@ -230,8 +231,10 @@ void scan_convert(const RenderTarget& t, ProjectedCorner p0, ProjectedCorner p1,
     const std::uint32_t depth16 =
         static_cast<std::uint32_t>(detail::trunc_to_int32(p.depth * kDepthScale)) & 0xFFFFu;
     return ScreenCorner{std::int64_t{detail::trunc_to_int32(p.sx)} + h.hw,
-                        std::int64_t{detail::trunc_to_int32(p.sy)} + h.hh, std::int64_t{depth16},
-                        std::int64_t{(p.colour >> 16) & 255u}, std::int64_t{(p.colour >> 8) & 255u},
+                        std::int64_t{detail::trunc_to_int32(p.sy)} + h.hh,
+                        std::int64_t{depth16},
+                        std::int64_t{(p.colour >> 16) & 255u},
+                        std::int64_t{(p.colour >> 8) & 255u},
                         std::int64_t{p.colour & 255u}};
   };
   const ScreenCorner s0 = screen(p0), s1 = screen(p1), s2 = screen(p2);
@@ -247,9 +250,9 @@ void scan_convert(const RenderTarget& t, ProjectedCorner p0, ProjectedCorner p1,
     if (!walk_half(t, s0.y, s1.y, a, step_between(s0, s1), b, b_step)) return;
   }
   if (s2.y > s1.y) {
-    // B restarts at row Y1 from the corners rather than from where the upper half left it. x and depth
-    // are divided before they are scaled, so their fraction is dropped; each colour is the sum of two
-    // separately truncated quotients.
+    // B restarts at row Y1 from the corners rather than from where the upper half left it. x and
+    // depth are divided before they are scaled, so their fraction is dropped; each colour is the
+    // sum of two separately truncated quotients.
     const std::int64_t upper = s1.y - s0.y, lower = s2.y - s1.y;
     b.x = detail::mix_truncated(s2.x, upper, s0.x, lower) * kFixedOne;
     b.z = (s2.z * upper + s0.z * lower) / rows * kFixedOne;

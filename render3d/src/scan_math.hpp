@@ -7,8 +7,8 @@
 
 namespace render3d::detail {
 
-// Double to signed 32-bit by truncation toward zero. Values beyond the 32-bit range saturate and NaN
-// gives 0, where a plain conversion would be undefined.
+// Double to signed 32-bit by truncation toward zero. Values beyond the 32-bit range saturate and
+// NaN gives 0, where a plain conversion would be undefined.
 inline std::int32_t trunc_to_int32(double v) noexcept {
   if (v != v) return 0;
   if (v <= -2147483648.0) return INT32_MIN;
@@ -42,7 +42,8 @@ inline std::int64_t mix_truncated(std::int64_t x2, std::int64_t a, std::int64_t 
   };
   // x * f for f >= 0, from four 32 x 32 -> 64 partial products of the magnitudes.
   const auto product = [&negate](std::int64_t x, std::int64_t f) {
-    const std::uint64_t m = x < 0 ? 0u - static_cast<std::uint64_t>(x) : static_cast<std::uint64_t>(x);
+    const std::uint64_t m =
+        x < 0 ? 0u - static_cast<std::uint64_t>(x) : static_cast<std::uint64_t>(x);
     const std::uint64_t n = static_cast<std::uint64_t>(f);
     const std::uint64_t m_lo = m & 0xFFFFFFFFu, m_hi = m >> 32;
     const std::uint64_t n_lo = n & 0xFFFFFFFFu, n_hi = n >> 32;

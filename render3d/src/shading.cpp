@@ -1,6 +1,6 @@
-// Mesh shading: face normals, vertex normals averaged from them, and two moving point lights into one
-// colour per vertex. Both effects run the same steps; their light paths and constants differ (the two
-// rigs below).
+// Mesh shading: face normals, vertex normals averaged from them, and two moving point lights into
+// one colour per vertex. Both effects run the same steps; their light paths and constants differ
+// (the two rigs below).
 
 #include "render3d/shading.hpp"
 
@@ -37,17 +37,20 @@ constexpr double kDiffuseFloor = 64.0;
 LightPositions place_lights(LightRig rig, const Vec3& p, const Vec3& q) noexcept {
   if (rig == LightRig::kCoil) {
     // Two small wobbles around a point 27.5 in front of the camera, close to the body.
-    return {{13.0 * trig::sin(0.03 * p.x), 13.0 * trig::sin(0.03 * p.y), 13.0 * trig::sin(0.03 * p.z) + 27.5},
-            {15.0 * trig::sin(0.03 * q.x), 15.0 * trig::sin(0.03 * q.y), 15.0 * trig::sin(0.03 * q.z) + 27.5}};
+    return {{13.0 * trig::sin(0.03 * p.x), 13.0 * trig::sin(0.03 * p.y),
+             13.0 * trig::sin(0.03 * p.z) + 27.5},
+            {15.0 * trig::sin(0.03 * q.x), 15.0 * trig::sin(0.03 * q.y),
+             15.0 * trig::sin(0.03 * q.z) + 27.5}};
   }
   // Two wide orbits far behind the surface, at depths around 230 and 380.
-  return {{130.0 * trig::cos(0.3 * p.x), 130.0 * trig::sin(0.3 * p.y), 20.0 * trig::sin(0.3 * p.z) + 230.0},
+  return {{130.0 * trig::cos(0.3 * p.x), 130.0 * trig::sin(0.3 * p.y),
+           20.0 * trig::sin(0.3 * p.z) + 230.0},
           {350.0 * trig::cos(1.0 - 0.311 * q.x), 350.0 * trig::sin(1.0 - 0.311 * q.y),
            20.0 * trig::sin(0.4 * q.z + 3.0) + 380.0}};
 }
 
-// The clamps are written so that a NaN level (from a degenerate vertex) lands on the floor instead of
-// reaching an undefined conversion.
+// The clamps are written so that a NaN level (from a degenerate vertex) lands on the floor instead
+// of reaching an undefined conversion.
 std::uint32_t diffuse_level(LightRig rig, double d) noexcept {
   double df = constants_of(rig).diffuse_gain * d;
   if (df >= kLevelCeiling) df = kLevelCeiling;
@@ -64,7 +67,8 @@ std::uint32_t specular_level(LightRig rig, double s, std::uint32_t highlight) no
   return static_cast<std::uint32_t>(sp);
 }
 
-std::uint32_t lit_colour(std::uint32_t diffuse, std::uint32_t specular, std::uint32_t colour) noexcept {
+std::uint32_t lit_colour(std::uint32_t diffuse, std::uint32_t specular,
+                         std::uint32_t colour) noexcept {
   const std::uint32_t added = (specular * 255u) >> 8;
   const auto channel = [&](std::uint32_t c) {
     const std::uint32_t out = ((((diffuse * c) >> 8) * 255u) >> 8) + added;
@@ -89,7 +93,7 @@ void shade_mesh(const MeshView& mesh, const Vec3& light1_phase, const Vec3& ligh
     }
   }
 
-  // Face normals (P0 - P1) x (P2 - P1), summed into every corner; a corner named twice counts twice.
+  // Face normals (P0 - P1) x (P2 - P1), summed into each corner (a corner named twice, twice).
   for (std::int32_t f = 0; f < mesh.face_count; ++f) {
     MeshFace& face = mesh.faces[f];
     const Vec3& p0 = vertices[face.vertex_index[0]].position;
@@ -136,8 +140,8 @@ void shade_mesh(const MeshView& mesh, const Vec3& light1_phase, const Vec3& ligh
                          ? std::max(dot(reflected, to_first), dot(reflected, to_second))
                          : std::max(-dot(reflected, to_first), -dot(reflected, to_second));
 
-    // What shading leaves in the normal field is the mirror term, which the view-facing rejection of
-    // the rasterizer reads: it points against the view for every vertex.
+    // What shading leaves in the normal field is the mirror term, which the view-facing rejection
+    // of the rasterizer reads: it points against the view for every vertex.
     v.normal = mirror_term;
 
     const std::uint32_t specular = detail::specular_level(rig, s, v.colour);

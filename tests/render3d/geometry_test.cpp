@@ -1,5 +1,7 @@
 // The shared vector and sound helpers: sound windows, rotation order and the normalising threshold.
 
+#include "render3d/geometry.hpp"
+
 #include <gtest/gtest.h>
 
 #include <array>
@@ -7,7 +9,6 @@
 #include <cstdint>
 #include <numbers>
 
-#include "render3d/geometry.hpp"
 #include "render3d/trig.hpp"
 #include "render3d/vec3.hpp"
 
@@ -15,7 +16,8 @@ namespace {
 
 using render3d::Vec3;
 
-// Channel 1 counts up from 10, channel 2 down from 250, so every index and channel reads differently.
+// Channel 1 counts up from 10, channel 2 down from 250, so every index and channel reads
+// differently.
 std::array<std::uint8_t, 1152> sound_block() {
   std::array<std::uint8_t, 1152> d{};
   for (int i = 0; i < 576; ++i) {

@@ -212,9 +212,9 @@ TEST(RasterReference, TriangleSpanningOverFortyThousandRows) {
   EXPECT_NE(ours.frame_words(), Canvas(96, 64).frame_words());
 }
 
-// Corners drawn from a small grid (so equal rows, equal columns and exact pixel positions are common)
-// or anywhere, at depths that include exactly 1, over frames of assorted sizes, eight triangles per
-// frame so that depth tests and outline marks meet earlier fills.
+// Corners drawn from a small grid (so equal rows, equal columns and exact pixel positions are
+// common) or anywhere, at depths that include exactly 1, over frames of assorted sizes, eight
+// triangles per frame so that depth tests and outline marks meet earlier fills.
 TEST(RasterReference, RandomTrianglesMatchFrameForFrame) {
   std::mt19937 rng(20240611u);
   std::uniform_real_distribution<double> anywhere(-1.5, 1.5);
@@ -225,7 +225,9 @@ TEST(RasterReference, RandomTrianglesMatchFrameForFrame) {
   const std::int32_t sizes[][2] = {{23, 17}, {40, 30}, {8, 9}, {3, 40}, {2, 5}, {1, 1}, {64, 4}};
   const auto corner = [&] {
     const int pick = static_cast<int>(rng() % 8);
-    const double z = pick == 0 ? 1.0 : pick < 3 ? std::ldexp(1.0, static_cast<int>(rng() % 3)) : depth(rng);
+    const double z = pick == 0  ? 1.0
+                     : pick < 3 ? std::ldexp(1.0, static_cast<int>(rng() % 3))
+                                : depth(rng);
     const double reach = pick == 7 ? 6.0 : 1.0;
     const double x = pick < 5 ? grid(rng) * z / 8.0 : anywhere(rng) * reach * z;
     const double y = pick < 5 ? grid(rng) * z / 8.0 : anywhere(rng) * reach * z;

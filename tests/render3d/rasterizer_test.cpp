@@ -1,5 +1,7 @@
-// The rasterizer against pixels worked out by hand, and its row, column, outline, clipping, depth and
-// rejection rules.
+// The rasterizer against pixels worked out by hand, and its row, column, outline, clipping, depth
+// and rejection rules.
+
+#include "render3d/rasterizer.hpp"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +10,6 @@
 #include <limits>
 
 #include "canvas.hpp"
-#include "render3d/rasterizer.hpp"
 
 namespace {
 
@@ -53,8 +54,8 @@ bool untouched(const Canvas& c) {
 }
 
 TEST(RasterGolden, HandWorkedTriangle) {
-  // P0 (4, 2) z 2, P1 (12, 6) z 4, P2 (6, 10) z 2: depths 32768, 16384, 32768; every channel differs.
-  // Handed over out of order so that the sort has to put them back.
+  // P0 (4, 2) z 2, P1 (12, 6) z 4, P2 (6, 10) z 2: depths 32768, 16384, 32768; every channel
+  // differs. Handed over out of order so that the sort has to put them back.
   Canvas c(kWidth, kHeight);
   const MeshVertex p0 = at(4, 2, 2.0, 0xC81E64u);   // 200, 30, 100
   const MeshVertex p1 = at(12, 6, 4.0, 0x1E64C8u);  // 30, 100, 200
@@ -82,8 +83,9 @@ TEST(RasterGolden, HandWorkedTriangle) {
   EXPECT_EQ(c.pixel(3, 3), kOutline);
   EXPECT_EQ(c.pixel(7, 3), kOutline);
 
-  // Row 6, first of the lower half: A restarts at P1 (x 3072); B recomputed at x 5 * 256, z 8388608,
-  // r 25600 + 12800, g 3840 + 25600, b 12800 + 3840. w = 1793: z step -598852, r -4386, g -548, b 4934.
+  // Row 6, first of the lower half: A restarts at P1 (x 3072); B is recomputed at x 5 * 256,
+  // z 8388608, r 25600 + 12800, g 3840 + 25600, b 12800 + 3840. w = 1793: steps z -598852,
+  // r -4386, g -548, b 4934.
   EXPECT_EQ(c.pixel(5, 6), 0x977341u);  // 150 | 1, 115, 65
   EXPECT_EQ(c.depth(5, 6), 32768);
   EXPECT_EQ(c.pixel(6, 6), 0x857155u);  // 34014 -> 132 | 1, 28892 -> 112 | 1, 21574 -> 84 | 1
@@ -167,7 +169,8 @@ TEST(RasterOutline, EmptyNeighboursOfTheFillEndAsExactlyTheOutline) {
   for (int y = 0; y < kHeight; ++y) {
     for (int x = 0; x < kWidth; ++x) {
       if (filled(x, y)) continue;
-      const bool touches = filled(x - 1, y) || filled(x + 1, y) || filled(x, y - 1) || filled(x, y + 1);
+      const bool touches =
+          filled(x - 1, y) || filled(x + 1, y) || filled(x, y - 1) || filled(x, y + 1);
       EXPECT_EQ(c.pixel(x, y), touches ? kOutline : kHostColour) << x << "," << y;
       marks += touches;
     }
@@ -214,17 +217,19 @@ TEST(RasterReject, CornerNearerThanOneRejects) {
   for (const bool coil : {false, true}) {
     Canvas c(kWidth, kHeight);
     const MeshVertex near = vertex(0.0, 0.0, 0.999);
-    if (coil) draw_coil(c, near, at(16, 8, 2.0), at(4, 12, 2.0));
-    else draw_blob(c, at(16, 8, 2.0), near, at(4, 12, 2.0));
+    if (coil)
+      draw_coil(c, near, at(16, 8, 2.0), at(4, 12, 2.0));
+    else
+      draw_blob(c, at(16, 8, 2.0), near, at(4, 12, 2.0));
     EXPECT_TRUE(untouched(c)) << coil;
   }
 }
 
 TEST(RasterReject, CornerAtExactlyOneIsPlacedAFrameUpAndLeftAtDepthZero) {
   // The z = 1 corner lands at X = -20 + 10, Y = -16 + 8 with Z = 0, whatever its x and y. With
-  // P1 (30, -8) and P2 (-10, 24) the triangle is a flat top over rows -8 .. 23: at row 0 the left edge
-  // B (from the z = 1 corner down to P2) is at x -2560 with z 8 * 262144, the right edge at 5120;
-  // w = 7681, z step 6291456*256/7681 = 209687, 10 steps to column 0.
+  // P1 (30, -8) and P2 (-10, 24) the triangle is a flat top over rows -8 .. 23: at row 0 the left
+  // edge B (from the z = 1 corner down to P2) is at x -2560 with z 8 * 262144, the right edge at
+  // 5120; w = 7681, z step 6291456*256/7681 = 209687, 10 steps to column 0.
   Canvas c(kWidth, kHeight);
   const std::uint32_t colour = 0x3C5A78u;
   draw_blob(c, vertex(0.75, -0.5, 1.0, colour), at(30, -8, 2.0, colour), at(-10, 24, 2.0, colour));
@@ -260,7 +265,8 @@ TEST(RasterReject, ViewFacingSumAtFifteenIsDrawn) {
   // S = (3, 4, 32); the summed normals T decide.
   const auto drawn = [](render3d::Vec3 t) {
     Canvas c(kWidth, kHeight);
-    draw_coil(c, vertex(0.0, 0.0, 8.0, 0x111111u, t), vertex(3.0, 0.0, 8.0), vertex(0.0, 4.0, 16.0));
+    draw_coil(c, vertex(0.0, 0.0, 8.0, 0x111111u, t), vertex(3.0, 0.0, 8.0),
+              vertex(0.0, 4.0, 16.0));
     return !untouched(c);
   };
   EXPECT_TRUE(drawn({0.0, 0.0, 15.0 / 32.0}));
@@ -330,7 +336,8 @@ TEST(RasterWide, TriangleOverSeventyThousandRowsKeepsItsDepth) {
       EXPECT_EQ(c.depth(x, y), 32768) << x << "," << y;
       for (const int shift : {16, 8, 0}) {
         const std::uint32_t got = (c.pixel(x, y) >> shift) & 255u, want = (colour >> shift) & 255u;
-        EXPECT_TRUE(got == (want | 1u) || got == ((want - 1u) | 1u)) << x << "," << y << ": " << got;
+        EXPECT_TRUE(got == (want | 1u) || got == ((want - 1u) | 1u))
+            << x << "," << y << ": " << got;
       }
     }
   }
@@ -388,7 +395,8 @@ TEST(RasterFrame, MissingBuffersDrawNothing) {
   Canvas c(kWidth, kHeight);
   render3d::RenderTarget empty = c.target();
   empty.height = 0;
-  render3d::draw_triangle(empty, at(7, 3, 2.0), at(16, 8, 2.0), at(4, 12, 2.0), ViewFacingRules{1.0});
+  render3d::draw_triangle(empty, at(7, 3, 2.0), at(16, 8, 2.0), at(4, 12, 2.0),
+                          ViewFacingRules{1.0});
   EXPECT_TRUE(untouched(c));
 }
 

@@ -1,13 +1,13 @@
 // The scan converter's exact integer helpers: saturating truncation and the wide weighted mean.
 
+#include "scan_math.hpp"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstdint>
 #include <limits>
 #include <random>
-
-#include "scan_math.hpp"
 
 namespace {
 

@@ -1,6 +1,8 @@
 // Mesh shading: the lighting clamps and thresholds of both rigs, the light paths, face and vertex
 // normals, and vertices lit by hand; and the order in which draw_mesh hands faces over.
 
+#include "render3d/shading.hpp"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -10,7 +12,6 @@
 #include <vector>
 
 #include "lighting.hpp"
-#include "render3d/shading.hpp"
 
 namespace {
 
@@ -33,7 +34,8 @@ MeshVertex at(double x, double y, double z, std::uint32_t highlight = 0) {
 MeshFace face(int a, int b, int c) { return {{a, b, c}, kZero}; }
 
 MeshView view_of(std::vector<MeshVertex>& v, std::vector<MeshFace>& f) {
-  return {v.data(), static_cast<std::int32_t>(v.size()), f.data(), static_cast<std::int32_t>(f.size())};
+  return {v.data(), static_cast<std::int32_t>(v.size()), f.data(),
+          static_cast<std::int32_t>(f.size())};
 }
 
 void expect_vec(const Vec3& v, double x, double y, double z, double tol = 1e-12) {
@@ -103,16 +105,17 @@ TEST(LightPaths, BlobLightsOrbitFarBehind) {
   expect_vec(lights.first, 130.0, 0.0, 230.0);
   // 350 cos 1, 350 sin 1, 20 sin 3 + 380.
   expect_vec(lights.second, 189.10580705384893, 294.51484468276378, 382.82240016119734, 1e-9);
-  const auto turned = render3d::detail::place_lights(
-      LightRig::kBlob, {kPi / 0.3, (kPi / 2) / 0.3, (kPi / 2) / 0.3},
-      {1.0 / 0.311, (1.0 - kPi / 2) / 0.311, -7.5});
+  const auto turned =
+      render3d::detail::place_lights(LightRig::kBlob, {kPi / 0.3, (kPi / 2) / 0.3, (kPi / 2) / 0.3},
+                                     {1.0 / 0.311, (1.0 - kPi / 2) / 0.311, -7.5});
   expect_vec(turned.first, -130.0, 130.0, 250.0, 1e-9);
   expect_vec(turned.second, 350.0, 350.0, 380.0, 1e-9);
 }
 
 TEST(ShadeMesh, FaceNormalIsTheUnitCrossProductOfTheCornerDifferences) {
   // (P0 - P1) x (P2 - P1) = (1, 2, 2) x (2, -1, 1) = (4, 3, -5), length sqrt(50).
-  std::vector<MeshVertex> v{at(1, 2, 12), at(0, 0, 10), at(2, -1, 11), at(0.1, 0, 10), at(0, 0.1, 10)};
+  std::vector<MeshVertex> v{at(1, 2, 12), at(0, 0, 10), at(2, -1, 11), at(0.1, 0, 10),
+                            at(0, 0.1, 10)};
   std::vector<MeshFace> f{face(0, 1, 2), face(3, 1, 4), face(1, 1, 2)};
   render3d::shade_mesh(view_of(v, f), kZero, kZero, 0x808080u, LightRig::kCoil);
   const double r = 1.0 / std::sqrt(50.0);
@@ -133,9 +136,10 @@ struct FacingTriangle {
 };
 
 TEST(ShadeMesh, CoilVertexLitByHand) {
-  // Both coil lights sit at (0, 0, 27.5) for zero phases. A = B = (0, 0, -1), N = (0, 0, -1): d = 1,
-  // diff 253. V = (0, 0, 1), N' = 2 N, R = (0, 0, -1), s = R . A = 1: spec trunc(151.8) = 151, which
-  // adds (151 * 255) >> 8 = 150. Colour (16, 64, 128): 14 + 150, 62 + 150, 125 + 150 -> 255.
+  // Both coil lights sit at (0, 0, 27.5) for zero phases. A = B = (0, 0, -1) and N = (0, 0, -1):
+  // d = 1, diff 253. V = (0, 0, 1), N' = 2 N, R = (0, 0, -1), s = R . A = 1: specular
+  // trunc(151.8) = 151, which adds (151 * 255) >> 8 = 150. Colour (16, 64, 128) becomes 14 + 150,
+  // 62 + 150 and 125 + 150 (saturating at 255).
   FacingTriangle t;
   render3d::shade_mesh(view_of(t.v, t.f), kZero, kZero, 0x104080u, LightRig::kCoil);
   EXPECT_EQ(t.v[1].colour, 0xA4D4FFu);
@@ -188,7 +192,8 @@ TEST(ShadeMesh, ShadedNormalsPointAgainstTheView) {
     for (int i = 0; i < 40; ++i) v.push_back(at(coord(rng), coord(rng), depth(rng)));
     std::vector<MeshFace> f;
     for (int i = 0; i < 60; ++i)
-      f.push_back(face(static_cast<int>(rng() % 40), static_cast<int>(rng() % 40), static_cast<int>(rng() % 40)));
+      f.push_back(face(static_cast<int>(rng() % 40), static_cast<int>(rng() % 40),
+                       static_cast<int>(rng() % 40)));
     render3d::shade_mesh(view_of(v, f), {1.0, 2.0, 3.0}, {-4.0, 5.0, -6.0}, 0x9A7B5Cu, rig);
     for (const MeshVertex& m : v) {
       Vec3 view = m.position;
@@ -201,7 +206,8 @@ TEST(ShadeMesh, ShadedNormalsPointAgainstTheView) {
 TEST(ShadeMesh, NoColourGivesPureGrey) {
   std::vector<MeshVertex> v{at(-1, 0.5, 8, 30), at(0.2, -0.7, 9, 0), at(0.9, 0.8, 7, 200)};
   std::vector<MeshFace> f{face(0, 1, 2)};
-  render3d::shade_mesh(view_of(v, f), {3.0, 1.0, 2.0}, {0.5, 0.25, 4.0}, 0x000000u, LightRig::kCoil);
+  render3d::shade_mesh(view_of(v, f), {3.0, 1.0, 2.0}, {0.5, 0.25, 4.0}, 0x000000u,
+                       LightRig::kCoil);
   for (const MeshVertex& m : v) {
     const std::uint32_t grey = m.colour & 255u;
     EXPECT_EQ(m.colour, grey * 0x010101u);
@@ -221,7 +227,8 @@ TEST(ShadeMesh, CoilClearsLastFramesSumsAndBlobDoesNot) {
     render3d::shade_mesh(view_of(t.v, t.f), {0.3, 0.2, 0.1}, {0.7, 0.8, 0.9}, 0x4080C0u, rig);
     return t.v;
   };
-  const auto coil_clean = shaded(LightRig::kCoil, false), coil_stale = shaded(LightRig::kCoil, true);
+  const auto coil_clean = shaded(LightRig::kCoil, false),
+             coil_stale = shaded(LightRig::kCoil, true);
   for (int i = 0; i < 3; ++i) {
     EXPECT_EQ(coil_stale[i].colour, coil_clean[i].colour);
     EXPECT_EQ(coil_stale[i].face_count, 1);
@@ -246,16 +253,18 @@ TEST(ShadeMesh, VertexWithoutFacesKeepsAZeroNormal) {
 }
 
 TEST(DrawMesh, FacesGoOutInArrayOrderAsCopies) {
-  std::vector<MeshVertex> v{at(0, 0, 5, 0x10), at(1, 0, 5, 0x20), at(0, 1, 5, 0x30), at(1, 1, 5, 0x40)};
+  std::vector<MeshVertex> v{at(0, 0, 5, 0x10), at(1, 0, 5, 0x20), at(0, 1, 5, 0x30),
+                            at(1, 1, 5, 0x40)};
   std::vector<MeshFace> f{face(3, 1, 2), face(0, 0, 1)};
   f[1].normal = {0.0, 0.0, -0.25};
   std::vector<std::uint32_t> seen;
   std::vector<double> normals;
-  render3d::draw_mesh(view_of(v, f), [&](MeshVertex& a, MeshVertex& b, MeshVertex& c, const Vec3& n) {
-    seen.insert(seen.end(), {a.colour, b.colour, c.colour});
-    normals.push_back(n.z);
-    a.colour = b.colour = c.colour = 0xDEADu;
-  });
+  render3d::draw_mesh(view_of(v, f),
+                      [&](MeshVertex& a, MeshVertex& b, MeshVertex& c, const Vec3& n) {
+                        seen.insert(seen.end(), {a.colour, b.colour, c.colour});
+                        normals.push_back(n.z);
+                        a.colour = b.colour = c.colour = 0xDEADu;
+                      });
   EXPECT_EQ(seen, (std::vector<std::uint32_t>{0x40, 0x20, 0x30, 0x10, 0x10, 0x20}));
   EXPECT_EQ(normals, (std::vector<double>{0.0, -0.25}));
   EXPECT_EQ(v[0].colour, 0x10u);
