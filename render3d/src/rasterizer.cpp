@@ -132,7 +132,7 @@ void draw_span(const RenderTarget& t, std::int32_t y, const EdgeValues& a,
   const bool a_is_left = a.x <= b.x;
   const EdgeValues& left = a_is_left ? a : b;
   const EdgeValues& right = a_is_left ? b : a;
-  Fixed xl = left.x;
+  const Fixed xl = left.x;
   const Fixed xr = right.x + 1;
   const Fixed w = xr - xl;
 
@@ -151,12 +151,11 @@ void draw_span(const RenderTarget& t, std::int32_t y, const EdgeValues& a,
   const Fixed db = (right.b - left.b) * kFixedOne / w;
   Fixed z = left.z, r = left.r, g = left.g, bl = left.b;
   if (xl < 0) {
-    // Start at the values the span reaches at column 0, not at its left end's.
+    // Start at the values the span reaches at column 0 (c0 is already 0), not at its left end's.
     z -= (dz * xl) >> kFracBits;
     r -= (dr * xl) >> kFracBits;
     g -= (dg * xl) >> kFracBits;
     bl -= (db * xl) >> kFracBits;
-    xl = 0;
   }
 
   const std::size_t width = static_cast<std::size_t>(t.width);
