@@ -11,7 +11,8 @@
 #define APE_PANEL_COUNT 1025     /* edit box: how many colours the cycle uses */
 #define APE_PANEL_ON_BEAT 1026   /* check box: a beat makes the cycle jump */
 
-/* At most 31 characters: the label paints its window text from a 32-byte buffer. */
-#define APE_WEB_ADDRESS "https://example.org/ape-effects"
+/* At most 31 characters: the label paints its window text from a 32-byte buffer; and short enough
+ * to fit the label (67 dialog units, about 20 characters of the label font). */
+#define APE_WEB_ADDRESS "https://example.org"
 
 #endif /* APEFW_PANEL_RESOURCE_H */
