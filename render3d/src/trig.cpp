@@ -17,8 +17,9 @@
 //
 // Design, in three steps:
 //  1. |x| ≤ pi/4 needs no reduction. Otherwise x = n·(pi/2) + y with |y| ≤ ~pi/4, y kept as a double
-//     pair hi + lo: by a three-part pi/2 (Cody and Waite) up to 2^19·pi/2, by the integer reduction of
-//     trig_reduce_large.cpp beyond.
+//     pair hi + lo: by a three-part pi/2 (Cody and Waite) up to 2^19·pi/2, by the same with shorter
+//     parts up to 2^29·pi/2, and by the exact integer reduction of trig_reduce_large.cpp beyond (and
+//     for the rare arguments too close to a multiple of pi/2 for the shorter parts).
 //  2. sin and cos of y from minimax polynomials on [−pi/4, pi/4], with a first-order term for lo.
 //  3. n mod 4 picks which one, and its sign.
 // Everything works on |x|: sin takes the sign of x back afterwards, so sin(−x) = −sin(x) and
@@ -48,6 +49,7 @@ inline int biased_exponent(double x) noexcept {
 constexpr uint32_t kQuarterPiHigh = 0x3FE921FB;       // |x| up to ~pi/4: no reduction
 constexpr uint32_t kTinyHigh = 0x3E400000;            // 2^−27: sin x = x and cos x = 1 once rounded
 constexpr uint32_t kMediumLimitHigh = 0x413921FB;     // ~2^19·pi/2: n·(33 bits) still exact
+constexpr uint32_t kWideLimitHigh = 0x41C921FB;       // ~2^29·pi/2: n·(23 bits) still exact
 constexpr uint32_t kNonFiniteHigh = 0x7FF00000;
 constexpr uint32_t kPointThreeHigh = 0x3FD33333;      // 0.3
 constexpr uint32_t kCosShiftLimitHigh = 0x3FE90000;   // 0.78125
@@ -80,6 +82,15 @@ constexpr double kHalfPi2Tail = 0x1.3198A2E037073p-69; // pi/2 − kHalfPi1 − 
 constexpr double kHalfPi3 = 0x1.3198A2Ep-69;           // next 33 bits
 constexpr double kHalfPi3Tail = 0x1.B839A252049C1p-104;
 
+// pi/2 cut after 2^−23, 2^−47 and 2^−71, and a rounded rest. The three parts have 23, 21 and 22
+// significant bits, so n·part is exact for n < 2^30.
+constexpr double kHalfPiA = 0x1.921FB4p+0;            // bits down to 2^−23
+constexpr double kHalfPiB = 0x1.4442Dp-24;            // bits 2^−24 to 2^−47
+constexpr double kHalfPiC = 0x1.846988p-48;           // bits 2^−48 to 2^−71
+constexpr double kHalfPiCTail = 0x1.8CC51701B839Ap-72; // pi/2 − A − B − C, rounded
+// Below this the wide reduction hands over to the integer one (about one argument in 50000).
+constexpr int kWideMinExponent = 1023 - 16;            // |x − n·(A + B)| ≥ 2^−16
+
 // sin(x + y) for |x| ≤ ~pi/4, y a tail below half an ulp of x (0 when x is exact).
 // sin(x + y) ≈ sin x + y·cos x ≈ sin x + y·(1 − x^2/2); the tail term rides inside the small part.
 inline double sin_kernel(double x, double y) noexcept {
@@ -88,7 +99,8 @@ inline double sin_kernel(double x, double y) noexcept {
   const double r = kS2 + z * (kS3 + z * (kS4 + z * (kS5 + z * kS6)));
   return x - ((z * (0.5 * y - v * r) - y) - v * kS1);
 }
-inline double sin_kernel_exact(double x) noexcept {
+// The same for an x that needed no reduction (no tail).
+inline double sin_kernel_plain(double x) noexcept {
   const double z = x * x;
   const double v = z * x;
   const double r = kS2 + z * (kS3 + z * (kS4 + z * (kS5 + z * kS6)));
@@ -143,9 +155,32 @@ inline ReducedAngle reduce_medium(double x) noexcept {
   return {y, tail, static_cast<unsigned>(n) & 3};
 }
 
+// x − n·pi/2 for 2^19·pi/2 < x ≤ 2^29·pi/2, where the effects' clocks and phases end up in long runs:
+// the same idea with parts of pi/2 short enough for n ≤ 2^29 + 1.
+//   r = x − n·A is exact (the two are within a factor 2 of each other);
+//   r − n·B is exact too: both are multiples of 2^−44 and the difference, y + n·(pi/2 − A − B), is
+//     below 1 (|y| ≤ ~pi/4, n·(pi/2 − A − B) < 2^30·2^−47);
+//   n·(C + CTail) is then below 2^−17 and good to about 2^−93.
+// When r − n·B falls below 2^−16, what is left of y might not hold enough bits: the integer reduction
+// takes those (rare) arguments instead. Otherwise y has a relative error below 2^−75.
+inline ReducedAngle reduce_wide(double x) noexcept {
+  const int32_t n = static_cast<int32_t>(x * kTwoOverPi + 0.5);  // at most 2^29 + 1
+  const double fn = static_cast<double>(n);
+  const double r = (x - fn * kHalfPiA) - fn * kHalfPiB;
+  if (biased_exponent(r) < kWideMinExponent) return detail::reduce_large(x);
+  const double c = fn * kHalfPiC;  // exact
+  const double t = r - c;
+  const double t_error = (r - t) - c;  // exact: |r| ≥ |c|
+  const double tail = t_error - fn * kHalfPiCTail;
+  const double hi = t + tail;
+  const double lo = tail - (hi - t);  // exact: |t| ≫ |tail|
+  return {hi, lo, static_cast<unsigned>(n) & 3};
+}
+
 // x − n·pi/2 for finite x > pi/4 (x positive).
 inline ReducedAngle reduce(double x, uint32_t ix) noexcept {
   if (ix <= kMediumLimitHigh) return reduce_medium(x);
+  if (ix <= kWideLimitHigh) return reduce_wide(x);
   return detail::reduce_large(x);
 }
 
@@ -156,7 +191,7 @@ inline double not_a_number() noexcept { return std::bit_cast<double>(uint64_t{0x
 inline double sin_of_magnitude(double a, uint32_t ia) noexcept {
   if (ia <= kQuarterPiHigh) {
     if (ia < kTinyHigh) return a;  // x − x^3/6 rounds to x; also keeps subnormals out of x·x
-    return sin_kernel_exact(a);
+    return sin_kernel_plain(a);
   }
   const ReducedAngle y = reduce(a, ia);
   switch (y.quadrant) {

@@ -31,9 +31,9 @@ namespace render3d::trig::detail {
 namespace {
 
 // 2/pi = 0.A2F9836E4E441529... in hex: bits 1 to 1216 after the binary point, most significant first,
-// computed to 3000 bits and truncated. A leading zero word stands for the integer part, so that the
-// window of an x just above 2^19·pi/2 (which starts at the bit worth 2^−32 of the integer part) reads
-// zeros rather than out of the table. The largest double needs bits up to 1161.
+// computed to 3000 bits and truncated. The leading zero word stands for the 64 bits before the point
+// (2/pi < 1): the window of the smallest x reduced here starts 34 bits before it, and reads zeros
+// there rather than outside the table. The largest double reads bits up to 1161 after the point.
 constexpr uint64_t kTwoOverPiBits[] = {
     0x0000000000000000,
     0xA2F9836E4E441529, 0xFC2757D1F534DDC0, 0xDB6295993C439041,
@@ -96,7 +96,7 @@ ReducedAngle reduce_large(double x) noexcept {
   const uint64_t bits = std::bit_cast<uint64_t>(x);
   const int biased_exponent = static_cast<int>(bits >> kMantissaBits);
   const uint64_t m = (bits & kMantissaMask) | (uint64_t{1} << kMantissaBits);
-  const int q = biased_exponent - kExponentBias - kMantissaBits;  // x = m·2^q, q ≥ −32 here
+  const int q = biased_exponent - kExponentBias - kMantissaBits;  // x = m·2^q, q ≥ −33 here (x > 2^19)
 
   // The window starts at the bit of 2/pi worth 2^(1−q), which sits at index q + 62 of the padded table.
   const unsigned first_bit = static_cast<unsigned>(q + 62);

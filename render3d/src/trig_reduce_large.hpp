@@ -10,8 +10,9 @@ struct ReducedAngle {
   unsigned quadrant;
 };
 
-// For finite x ≥ 2^19·(pi/2), where the three-part pi/2 of the medium path is no longer exact.
-// Works on the integer mantissa of x and the bits of 2/pi, so any finite x is reduced correctly.
+// For finite x above 2^19·pi/2 (trig.cpp's shorter reductions take what is below): beyond 2^29·pi/2,
+// and below it for the rare x too close to a multiple of pi/2 for them. Works on the integer mantissa
+// of x and the bits of 2/pi, so any finite x in that range is reduced correctly.
 ReducedAngle reduce_large(double x) noexcept;
 
 }  // namespace render3d::trig::detail
