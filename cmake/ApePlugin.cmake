@@ -10,6 +10,9 @@ function(ape_add_plugin name core)
   set_target_properties(${name} PROPERTIES PREFIX "")
   if(WIN32)
     set_target_properties(${name} PROPERTIES SUFFIX ".ape")
+    # libgcc, libstdc++ and the rest of the C++ runtime go inside the module: the host's machine has
+    # none of MinGW's DLLs, so the module imports system DLLs only.
+    target_link_options(${name} PRIVATE -static)
     target_sources(${name} PRIVATE ${CMAKE_SOURCE_DIR}/apefw/src/module_exports.def)
     if(EXISTS ${PLUGIN_RESOURCE})
       target_sources(${name} PRIVATE ${PLUGIN_RESOURCE})

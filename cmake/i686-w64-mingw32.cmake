@@ -18,14 +18,6 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
-# A host built with MSVC only keeps the stack 4-byte aligned when it calls in (the entry point, the
-# effect table, and the window procedures the panel hands to user32), while GCC assumes 16 bytes.
-# Assuming only 4 makes every function that needs more realign its own frame.
-set(CMAKE_C_FLAGS_INIT "-mincoming-stack-boundary=2")
-set(CMAKE_CXX_FLAGS_INIT "-mincoming-stack-boundary=2")
-
-# libgcc, libstdc++ and the rest of the C++ runtime go inside each module: the host's machine has
-# none of MinGW's DLLs.
-set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static")
-set(CMAKE_MODULE_LINKER_FLAGS_INIT "-static")
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
+# The stack realignment for calls from an MSVC-built host (CompilerFlags.cmake) and the static link of
+# each module (ApePlugin.cmake) are set where the targets are made, so that flags given on the
+# command line cannot drop them.
