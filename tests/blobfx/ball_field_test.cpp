@@ -21,19 +21,6 @@ void isolate_ball_zero(BallField& field, blobfx::Vec3 centre) {
   field.ball_centre[0] = centre;
 }
 
-TEST(BallField, ConstructionPointsBackAtTheOwnerAndStartsAtRest) {
-  BlobEffect effect;
-  ASSERT_TRUE(effect.construction_complete());
-  const BallField& field = *effect.ball_field;
-  EXPECT_EQ(field.owner, &effect);
-  for (int k = 0; k < blobfx::kBallCount; ++k) EXPECT_EQ(field.orbit_radius[k], 0);
-  for (int j = 0; j < blobfx::kSpinAngles; ++j) {
-    EXPECT_EQ(field.spin[j], 0.0);
-    EXPECT_EQ(field.spin_rate[j], 0.0);
-  }
-  EXPECT_EQ(field.spread, 0.0);
-}
-
 TEST(BallField, SilenceKeepsEveryBallAtTheOrigin) {
   BlobEffect effect;
   BallField& field = *effect.ball_field;
@@ -113,17 +100,6 @@ TEST(BallField, OrbitsNeverPassTheLimitBeatsIncluded) {
   EXPECT_EQ(field.orbit_radius[0], 400);  // 150 x 0.95 + 475 -> 400
   EXPECT_EQ(field.orbit_radius[2], 400);  // (390 + 150) x 0.95 + 475 -> 400
   EXPECT_EQ(field.orbit_radius[1], 142);  // 150 x 0.95, no band
-}
-
-TEST(BallField, ABeatPushesEveryOrbitOut) {
-  BlobEffect effect;
-  BallField& field = *effect.ball_field;
-  effect.beat_flag = 1;
-  field.animate();
-  for (int k = 0; k < 6; ++k) EXPECT_EQ(field.orbit_radius[k], 142);  // trunc(150 x 0.95)
-  effect.beat_flag = 0;
-  field.animate();
-  for (int k = 0; k < 6; ++k) EXPECT_EQ(field.orbit_radius[k], 134);  // trunc(142 x 0.95)
 }
 
 TEST(BallField, SpinAnglesCoastOnDecayingRates) {

@@ -6,9 +6,11 @@
 #include <climits>
 #include <cmath>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include "apefw/random.hpp"
+#include "apefw/settings_panel.hpp"
 #include "blob_fixtures.hpp"
 #include "blobfx/blob_effect.hpp"
 #include "fixed_tick.hpp"
@@ -41,13 +43,31 @@ TEST(BlobDriver, ConstructionStartsFromZeroWithTheDefaultSettings) {
   EXPECT_EQ(effect.colour_position, 0.0);
   EXPECT_EQ(effect.light1_phase.x, 0.0);
   EXPECT_EQ(effect.light2_phase.z, 0.0);
-  EXPECT_EQ(effect.ball_field->owner, &effect);
+  const blobfx::BallField& field = *effect.ball_field;
+  EXPECT_EQ(field.owner, &effect);
+  for (int k = 0; k < 6; ++k) EXPECT_EQ(field.orbit_radius[k], 0);
+  for (int j = 0; j < 12; ++j) EXPECT_EQ(field.spin[j] + field.spin_rate[j], 0.0);
+  EXPECT_EQ(field.spread, 0.0);
   EXPECT_STREQ(effect.describe(), "Render / Blobform 3D");
   std::uint8_t blob[72];
   ASSERT_EQ(effect.save_settings(blob), 72);
   EXPECT_EQ(blob[0], 0xFF);
   EXPECT_EQ(blob[1], 0x7F);
   EXPECT_EQ(blob[64], 1);
+}
+
+TEST(BlobDriver, APanelLeftOpenForgetsTheEffectItEdits) {
+  auto effect = std::make_unique<BlobEffect>();
+  effect->create_settings_panel(nullptr, nullptr);
+  EXPECT_EQ(apefw::panel_target().effect, effect.get());
+  EXPECT_EQ(apefw::panel_target().settings, &effect->settings);
+  {
+    BlobEffect other;  // destroying another effect leaves the panel alone
+  }
+  EXPECT_EQ(apefw::panel_target().effect, effect.get());
+  effect.reset();
+  EXPECT_EQ(apefw::panel_target().effect, nullptr);
+  EXPECT_EQ(apefw::panel_target().settings, nullptr);
 }
 
 TEST(BlobDriver, TheConstructorSeedsTheGeneratorFromTheTickCount) {
