@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <stdexcept>
 
 #include "apehost_audio/sound_analysis.hpp"
 #include "signals.hpp"
@@ -107,6 +108,11 @@ TEST(SoundAnalyser, ClampsPositionsToWhatItHas) {
   const std::int64_t oldest = fed - 44100 + apehost::audio::kFftSize;
   EXPECT_EQ(analyser.frame_at(0).sound, analyser.frame_at(oldest).sound);
   EXPECT_NE(analyser.frame_at(oldest).sound, analyser.frame_at(fed).sound);
+}
+
+TEST(SoundAnalyser, RefusesARateOrChannelCountOfZero) {
+  EXPECT_THROW(SoundAnalyser(0, 2), std::invalid_argument);
+  EXPECT_THROW(SoundAnalyser(44100, 0), std::invalid_argument);
 }
 
 TEST(SoundAnalyser, MonoFeedsBothChannels) {

@@ -14,9 +14,11 @@ namespace apehost::audio {
 
 namespace {
 
-// Sample frames per read or write call: large enough to keep the calls few, small enough that the
-// staging stays a few hundred kilobytes for any channel count libsndfile allows.
-constexpr sf_count_t kChunkFrames = 16384;
+// Samples per read or write call: enough to keep the calls few, and a staging buffer of one
+// megabyte whatever the channel count.
+constexpr sf_count_t kChunkSamples = 262144;
+
+sf_count_t chunk_frames(int channels) { return std::max<sf_count_t>(1, kChunkSamples / channels); }
 
 // libsndfile's messages end in a full stop and some carry a "System error : " prefix; the line we
 // print reads better without either.
@@ -77,9 +79,10 @@ std::optional<AudioBuffer> decode_audio_file(const std::string& path, std::strin
   if (info.frames > 0 && info.frames < std::numeric_limits<sf_count_t>::max() / info.channels) {
     buffer.samples.reserve(static_cast<std::size_t>(info.frames * info.channels));
   }
-  std::vector<float> chunk(static_cast<std::size_t>(kChunkFrames * info.channels));
+  const sf_count_t chunk_length = chunk_frames(info.channels);
+  std::vector<float> chunk(static_cast<std::size_t>(chunk_length * info.channels));
   for (;;) {
-    const sf_count_t got = sf_readf_float(file.get(), chunk.data(), kChunkFrames);
+    const sf_count_t got = sf_readf_float(file.get(), chunk.data(), chunk_length);
     if (got <= 0) break;
     buffer.samples.insert(buffer.samples.end(), chunk.begin(), chunk.begin() + got * info.channels);
   }
@@ -113,7 +116,7 @@ bool write_wav(const std::string& path, const AudioBuffer& buffer, std::string& 
 
   const auto frames = static_cast<sf_count_t>(buffer.frame_count());
   for (sf_count_t done = 0; done < frames;) {
-    const sf_count_t count = std::min(kChunkFrames, frames - done);
+    const sf_count_t count = std::min(chunk_frames(buffer.channels), frames - done);
     const float* data = buffer.samples.data() + done * buffer.channels;
     if (sf_writef_float(file.get(), data, count) != count) {
       error = path + ": write failed: " + tidy_reason(sf_strerror(file.get()));

@@ -56,6 +56,13 @@ double beat_time(int bar, double beat) { return (bar * kBeatsPerBar + beat) * kB
 // Sine of a phase given in cycles; the phase is wrapped first so the argument stays small.
 double sine_cycles(double phase) { return render3d::trig::sin(kTwoPi * (phase - std::floor(phase))); }
 
+// A one-shot sound is cut off after length samples; the last 10 ms fade to zero so the cut does not
+// click.
+double tail_fade(std::int64_t n, std::int64_t length) {
+  const double left = static_cast<double>(length - n) / (0.01 * kRate);
+  return left < 1.0 ? left : 1.0;
+}
+
 // One-pole low-pass coefficient for a cutoff in Hz.
 double one_pole(double cutoff) { return 1.0 - std::exp(-kTwoPi * cutoff / kRate); }
 
@@ -115,13 +122,13 @@ struct Bus {
 // fall is the thump), under a short attack and a quarter-second decay.
 void render_kick(Bus& bus, double time, double gain) {
   const std::int64_t start = sample_at(time);
-  const std::int64_t length = sample_at(0.45);
+  const std::int64_t length = sample_at(0.6);
   const double sweep = 0.035;
   for (std::int64_t n = 0; n < length; ++n) {
     const double t = n / kRate;
     // The phase is the integral of 48 + 110 exp(-t / sweep) Hz.
     const double phase = 48.0 * t + 110.0 * sweep * (1.0 - std::exp(-t / sweep));
-    const double envelope = std::min(1.0, t / 0.001) * std::exp(-t / 0.16);
+    const double envelope = std::min(1.0, t / 0.001) * std::exp(-t / 0.16) * tail_fade(n, length);
     bus.add(start + n, gain * envelope * sine_cycles(phase), 0.0);
   }
 }
@@ -140,7 +147,7 @@ void render_hat(Bus& bus, Noise& noise, double time, double decay, double gain, 
     const double high1 = x - low1;
     low2 += a * (high1 - low2);
     const double high2 = high1 - low2;
-    bus.add(start + n, gain * std::exp(-t / decay) * high2, pan);
+    bus.add(start + n, gain * std::exp(-t / decay) * tail_fade(n, length) * high2, pan);
   }
 }
 
@@ -161,7 +168,7 @@ void render_clap(Bus& bus, Noise& noise, double time, double gain) {
     for (const double strike : {0.0, 0.011, 0.022}) {
       if (t >= strike) envelope += std::exp(-(t - strike) / 0.004);
     }
-    bus.add(start + n, gain * 0.5 * envelope * band, 0.0);
+    bus.add(start + n, gain * 0.5 * envelope * tail_fade(n, length) * band, 0.0);
   }
 }
 
@@ -190,14 +197,14 @@ void render_bass(Bus& bus, double time, double seconds, int note, double gain) {
 // mallet.
 void render_pluck(Bus& bus, double time, int note, double gain, double pan) {
   const std::int64_t start = sample_at(time);
-  const std::int64_t length = sample_at(0.6);
+  const std::int64_t length = sample_at(0.8);
   const double hz = midi_hz(note);
   for (std::int64_t n = 0; n < length; ++n) {
     const double t = n / kRate;
     const double phase = hz * t;
     const double tone = sine_cycles(phase) + 0.25 * sine_cycles(2.0 * phase) * std::exp(-t / 0.05) +
                         0.08 * sine_cycles(3.0 * phase) * std::exp(-t / 0.03);
-    const double envelope = std::min(1.0, t / 0.002) * std::exp(-t / 0.14);
+    const double envelope = std::min(1.0, t / 0.002) * std::exp(-t / 0.14) * tail_fade(n, length);
     bus.add(start + n, gain * envelope * tone, pan);
   }
 }

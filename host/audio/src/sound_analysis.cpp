@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <deque>
+#include <stdexcept>
 
 #include "beat_tracker.hpp"
 #include "spectrum.hpp"
@@ -92,6 +93,9 @@ struct SoundAnalyser::State {
 };
 
 SoundAnalyser::SoundAnalyser(int sample_rate, int channels, double history_seconds) {
+  if (sample_rate <= 0 || channels <= 0) {
+    throw std::invalid_argument("SoundAnalyser: the sample rate and channel count must be positive");
+  }
   std::int64_t history = kFftSize;
   const double wanted = history_seconds * sample_rate;
   // Compared as doubles first so a huge or NaN request cannot overflow the conversion.

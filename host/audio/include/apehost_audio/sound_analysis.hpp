@@ -13,8 +13,9 @@
 // Waveform: the 576 most recent samples as signed 8-bit values in two's complement, sample x
 // becoming round(x x 127) (so -1.0 is 0x81 and +1.0 is 0x7F); samples beyond -1..1 are clipped.
 //
-// Beat: aubio's tempo tracker on the mix of all channels. A frame is a beat frame when a detected
-// beat falls inside it.
+// Beat: aubio's tempo tracker on the mix of all channels, each beat it reports moved onto the sharp
+// attack (a kick, a click) within a fifth of a beat period that it belongs to. A frame is a beat
+// frame when a beat falls inside it.
 //
 // Frames: at F frames per second, frame k covers the sample frames from start(k) to start(k + 1),
 // start(k) = floor(k x sample_rate / F). Its spectrum and waveform are taken from the samples that
@@ -67,9 +68,13 @@ std::vector<SoundFrame> analyse(const AudioBuffer& buffer, int frames_per_second
 // the samples as they come, then ask for the frame that ends at a given sample position. It keeps
 // history_seconds of samples, so the position may trail the newest sample by that much (less one
 // FFT window) when audio is fed ahead of playback.
+//
+// A beat is placed once the sound up to about a third of a second after it has been fed (what
+// follows decides which attack it is). Fed half a second ahead of the picture, every beat shows in
+// its own frame, as in analyse(); fed just as it plays, a beat shows a few frames late.
 class SoundAnalyser {
  public:
-  // sample_rate and channels must be positive.
+  // sample_rate and channels must be positive (std::invalid_argument otherwise).
   SoundAnalyser(int sample_rate, int channels, double history_seconds = 2.0);
   ~SoundAnalyser();
   SoundAnalyser(SoundAnalyser&&) noexcept;
