@@ -29,9 +29,10 @@ constexpr double kAttackFloor = 1e-6;
 // The tempo range the search trusts aubio's period within.
 constexpr double kSlowestBpm = 30.0;
 constexpr double kFastestBpm = 300.0;
-// Sound kept for the search: more than the widest search (a fifth of the slowest period either side
-// of an offset of at most half of it, plus the energy spans) after the longest wait for it.
-constexpr double kHistorySeconds = 6.0;
+// Sound kept for the search. At the slowest tempo (2 s a beat) the places searched reach an offset
+// (at most a period) and an off-beat (half a period) plus a fifth of a period either way of aubio's
+// position: 3.4 s each side, less than this.
+constexpr double kHistorySeconds = 8.0;
 
 }  // namespace
 
@@ -52,6 +53,7 @@ BeatTracker::BeatTracker(int sample_rate)
       max_period_(static_cast<std::int64_t>(sample_rate * (60.0 / kSlowestBpm))),
       history_(static_cast<std::size_t>(kHistorySeconds * sample_rate), 0.0f) {
   const auto hop = static_cast<uint_t>(hop_size_);
+  // A window of four hops (aubio's own tools use two) keeps the tracker's beats closer in phase.
   tempo_ = new_aubio_tempo("default", 4 * hop, hop, static_cast<uint_t>(sample_rate));
   hop_ = new_fvec(hop);
   result_ = new_fvec(2);
@@ -115,10 +117,11 @@ void BeatTracker::run_hop() {
 
 std::int64_t BeatTracker::beat_period() const {
   const double period = aubio_tempo_get_period(tempo_);
-  // aubio reports 0 until it has a tempo; its tempi run from about 40 to 250 bpm, but its answer is
-  // kept to that range here so the search always fits the kept history.
+  // aubio reports 0 until it has a tempo. Its answer is kept within 30 to 300 bpm (clamped as a
+  // double, so no value can overflow the conversion) and the search always fits the kept history.
   if (!(period > 0.0)) return default_period_;
-  return std::clamp(static_cast<std::int64_t>(period), min_period_, max_period_);
+  return static_cast<std::int64_t>(
+      std::clamp(period, static_cast<double>(min_period_), static_cast<double>(max_period_)));
 }
 
 void BeatTracker::place_ready_beats(bool at_end, std::vector<std::int64_t>& beats) {
