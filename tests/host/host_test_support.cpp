@@ -1,0 +1,136 @@
+#include "host_test_support.hpp"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <png.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+
+extern char** environ;
+
+namespace hosttest {
+
+ScratchDir::ScratchDir() {
+  static std::atomic<int> counter{0};
+  const auto* info = testing::UnitTest::GetInstance()->current_test_info();
+  std::string name = info ? std::string(info->test_suite_name()) + "." + info->name() : "apehost";
+  for (char& c : name) {
+    if (c == '/') c = '_';
+  }
+  path_ = std::filesystem::temp_directory_path() /
+          ("apehost_" + std::to_string(getpid()) + "_" + std::to_string(counter++) + "_" + name);
+  std::filesystem::remove_all(path_);
+  std::filesystem::create_directories(path_);
+}
+
+ScratchDir::~ScratchDir() {
+  std::error_code ignored;
+  std::filesystem::remove_all(path_, ignored);
+}
+
+std::vector<std::uint8_t> read_bytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw std::runtime_error("cannot read " + path);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void write_bytes(const std::string& path, const std::vector<std::uint8_t>& bytes) {
+  std::ofstream out(path, std::ios::binary);
+  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  if (!out) throw std::runtime_error("cannot write " + path);
+}
+
+DecodedPng decode_png(const std::string& path) {
+  png_image image;
+  std::memset(&image, 0, sizeof image);
+  image.version = PNG_IMAGE_VERSION;
+  if (!png_image_begin_read_from_file(&image, path.c_str())) {
+    throw std::runtime_error(path + ": " + image.message);
+  }
+  image.format = PNG_FORMAT_RGB;
+  std::vector<png_byte> rgb(PNG_IMAGE_SIZE(image));
+  if (!png_image_finish_read(&image, nullptr, rgb.data(), 0, nullptr)) {
+    throw std::runtime_error(path + ": " + image.message);
+  }
+  DecodedPng png;
+  png.width = static_cast<int>(image.width);
+  png.height = static_cast<int>(image.height);
+  png.pixels.resize(static_cast<std::size_t>(png.width) * png.height);
+  for (std::size_t i = 0; i < png.pixels.size(); ++i) {
+    png.pixels[i] = std::uint32_t{rgb[3 * i]} << 16 | std::uint32_t{rgb[3 * i + 1]} << 8 | rgb[3 * i + 2];
+  }
+  return png;
+}
+
+apehost::TraceFrame numbered_frame(int f) {
+  apehost::TraceFrame frame;
+  frame.beat = f % 3 == 1;
+  for (std::size_t i = 0; i < frame.sound.size(); ++i) {
+    frame.sound[i] = static_cast<std::uint8_t>((static_cast<std::size_t>(f) * 7 + i * 3 + i / 576) & 0xFF);
+  }
+  return frame;
+}
+
+void write_numbered_trace(const std::string& path, int frames, std::uint32_t fps) {
+  apehost::TraceWriter writer(path, fps);
+  for (int f = 0; f < frames; ++f) writer.write(numbered_frame(f));
+  writer.close();
+}
+
+#ifdef APEHOST_EXE
+RunResult run_apehost(const std::vector<std::string>& args) {
+  char out_name[] = "/tmp/apehost_outXXXXXX";
+  char err_name[] = "/tmp/apehost_errXXXXXX";
+  const int out_fd = mkstemp(out_name);
+  const int err_fd = mkstemp(err_name);
+  if (out_fd < 0 || err_fd < 0) throw std::runtime_error("mkstemp failed");
+
+  std::vector<std::string> argv_text = {APEHOST_EXE};
+  argv_text.insert(argv_text.end(), args.begin(), args.end());
+  std::vector<char*> argv;
+  for (std::string& a : argv_text) argv.push_back(a.data());
+  argv.push_back(nullptr);
+
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_adddup2(&actions, out_fd, STDOUT_FILENO);
+  posix_spawn_file_actions_adddup2(&actions, err_fd, STDERR_FILENO);
+  pid_t pid = 0;
+  const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  close(out_fd);
+  close(err_fd);
+  if (spawned != 0) throw std::runtime_error(std::string("cannot run ") + APEHOST_EXE);
+
+  int wait_status = 0;
+  waitpid(pid, &wait_status, 0);
+  RunResult result;
+  result.status = WIFEXITED(wait_status) ? WEXITSTATUS(wait_status) : 128 + WTERMSIG(wait_status);
+  const auto out = read_bytes(out_name);
+  const auto err = read_bytes(err_name);
+  result.out.assign(out.begin(), out.end());
+  result.err.assign(err.begin(), err.end());
+  unlink(out_name);
+  unlink(err_name);
+  return result;
+}
+#endif
+
+std::vector<std::uint32_t> raw_words(const std::vector<std::uint8_t>& bytes) {
+  std::vector<std::uint32_t> words(bytes.size() / 4);
+  for (std::size_t i = 0; i < words.size(); ++i) {
+    words[i] = std::uint32_t{bytes[4 * i]} | std::uint32_t{bytes[4 * i + 1]} << 8 |
+               std::uint32_t{bytes[4 * i + 2]} << 16 | std::uint32_t{bytes[4 * i + 3]} << 24;
+  }
+  return words;
+}
+
+}  // namespace hosttest

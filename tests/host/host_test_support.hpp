@@ -1,0 +1,53 @@
+#pragma once
+// Shared by the apehost tests: a scratch directory per test, whole-file helpers, a PNG decoder (on
+// libpng's reading side, independent of the writer under test) and a runner for the real binary.
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "trace.hpp"
+
+namespace hosttest {
+
+// A fresh, empty directory, removed again with everything in it.
+class ScratchDir {
+ public:
+  ScratchDir();
+  ~ScratchDir();
+  ScratchDir(const ScratchDir&) = delete;
+  ScratchDir& operator=(const ScratchDir&) = delete;
+  std::string operator/(const std::string& name) const { return (path_ / name).string(); }
+
+ private:
+  std::filesystem::path path_;
+};
+
+std::vector<std::uint8_t> read_bytes(const std::string& path);
+void write_bytes(const std::string& path, const std::vector<std::uint8_t>& bytes);
+
+struct DecodedPng {
+  int width = 0;
+  int height = 0;
+  std::vector<std::uint32_t> pixels;  // 0x00RRGGBB, rows top first
+};
+DecodedPng decode_png(const std::string& path);
+
+// A frame whose every byte tells where it is: frame f, byte i holds (f * 7 + i * 3 + i / 576) & 0xFF,
+// beat on every third frame with a beat byte other than 1.
+apehost::TraceFrame numbered_frame(int f);
+void write_numbered_trace(const std::string& path, int frames, std::uint32_t fps = 30);
+
+struct RunResult {
+  int status = -1;  // exit status, or 128 + signal
+  std::string out;
+  std::string err;
+};
+// Runs apehost with these arguments (no shell), capturing both streams.
+RunResult run_apehost(const std::vector<std::string>& args);
+
+// Words of a raw frame stream, little-endian.
+std::vector<std::uint32_t> raw_words(const std::vector<std::uint8_t>& bytes);
+
+}  // namespace hosttest
