@@ -6,6 +6,7 @@ namespace apefw {
 namespace {
 
 constexpr int kWords = kSettingsBytes / 4;
+constexpr std::uint32_t kCountWord = offsetof(EffectSettings, colour_count) / 4;
 
 // The record as 18 little-endian words, in blob order.
 std::uint32_t* words(EffectSettings& settings) noexcept {
@@ -37,6 +38,11 @@ void load_settings_blob(EffectSettings& settings, const std::uint8_t* data, int 
       for (std::uint32_t b = 0; b < 4 && i * 4 + b < bytes; ++b) {
         const std::uint32_t shift = 8 * b;
         word = (word & ~(0xFFu << shift)) | (std::uint32_t{data[i * 4 + b]} << shift);
+      }
+      // The count is clamped before it is stored, not after: a frame or the panel reading it in
+      // between would see a count outside 1..16, and a colour index past the list.
+      if (i == kCountWord) {
+        word = static_cast<std::uint32_t>(clamp_colour_count(static_cast<std::int32_t>(word)));
       }
       write_shared(w[i], word);
     }
