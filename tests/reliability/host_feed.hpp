@@ -32,7 +32,9 @@ class SoundFeed {
   const std::uint8_t* next_frame() {
     ++frame_;
     const std::uint32_t phase = frame_ % 400;
-    const std::uint32_t loudness = phase < 40 ? 0 : phase < 220 ? phase - 40 : 400 - phase;  // 0..180
+    const std::uint32_t loudness = phase < 40    ? 0
+                                   : phase < 220 ? phase - 40
+                                                 : 400 - phase;  // 0..180
     for (std::uint8_t& b : sound_) {
       b = loudness == 0 ? 0 : static_cast<std::uint8_t>(random_.below(loudness + 1) + loudness / 2);
     }
@@ -56,7 +58,8 @@ inline std::vector<std::uint8_t> settings_blob(const std::vector<std::uint32_t>&
   auto put = [&](int offset, std::uint32_t word) {
     for (int b = 0; b < 4; ++b) blob[offset + b] = static_cast<std::uint8_t>(word >> (8 * b));
   };
-  for (std::size_t i = 0; i < colours.size() && i < 16; ++i) put(4 * static_cast<int>(i), colours[i]);
+  for (std::size_t i = 0; i < colours.size() && i < 16; ++i)
+    put(4 * static_cast<int>(i), colours[i]);
   put(64, static_cast<std::uint32_t>(count));
   put(68, static_cast<std::uint32_t>(on_beat));
   return blob;

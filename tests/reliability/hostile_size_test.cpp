@@ -6,10 +6,9 @@
 // the whole frame is mapped inaccessible as well: reading or writing any pixel of it faults, and
 // the mappings cost address space only, never memory.
 
+#include <gtest/gtest.h>
 #include <sys/mman.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <climits>
 #include <cstdint>
@@ -30,8 +29,8 @@ constexpr unsigned char kSlack = 0xA5;
 
 std::size_t page_size() { return static_cast<std::size_t>(sysconf(_SC_PAGESIZE)); }
 
-// A frame of `pixels` 32-bit words between two guard pages, its end flush with the second guard. The
-// bytes between the first guard and the frame's start hold kSlack. Accessible frames are either
+// A frame of `pixels` 32-bit words between two guard pages, its end flush with the second guard.
+// The bytes between the first guard and the frame's start hold kSlack. Accessible frames are either
 // filled with kHost or left sparse (untouched pages read as 0 and take no memory).
 class GuardedFrame {
  public:
@@ -42,7 +41,8 @@ class GuardedFrame {
     const std::uint64_t bytes = pixels * 4;
     const std::uint64_t frame_pages = (bytes + page - 1) / page;
     mapped_ = static_cast<std::size_t>((frame_pages + 2) * page);
-    void* base = mmap(nullptr, mapped_, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+    void* base =
+        mmap(nullptr, mapped_, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
     if (base == MAP_FAILED) {
       base_ = nullptr;
       return;
@@ -110,21 +110,23 @@ struct Size {
 // the buffer). 65546 x 9 comes after 10 x 10 on purpose: both have the size key 655370, and the
 // buffer made for 100 pixels must not serve 589,914.
 constexpr Size kDrawable[] = {
-    {1, 1},     {2, 1},    {1, 2},     {2, 2},     {3, 3},     {65536, 1}, {1, 65536}, {65536, 2},
-    {2, 65536}, {65535, 3}, {3, 65535}, {16384, 5}, {5, 16384}, {10, 10},   {65546, 9}, {4096, 4096},
-    {1, 1},
+    {1, 1},     {2, 1},     {1, 2},     {2, 2},       {3, 3},     {65536, 1},
+    {1, 65536}, {65536, 2}, {2, 65536}, {65535, 3},   {3, 65535}, {16384, 5},
+    {5, 16384}, {10, 10},   {65546, 9}, {4096, 4096}, {1, 1},
 };
 
 template <class Effect>
 void draws_inside_every_drawable_frame(Effect& effect) {
   reliability::SoundFeed feed(5);
   for (const Size s : kDrawable) {
-    GuardedFrame frame(std::uint64_t(s.width) * std::uint64_t(s.height), GuardedFrame::Access::kFilled);
+    GuardedFrame frame(std::uint64_t(s.width) * std::uint64_t(s.height),
+                       GuardedFrame::Access::kFilled);
     ASSERT_TRUE(frame.mapped());
     std::vector<std::uint32_t> output(64, 0x5A5A5Au);
     for (int f = 0; f < 2; ++f) {
       const std::uint8_t* sound = feed.next_frame();
-      ASSERT_EQ(effect.render_frame(sound, f == 0, frame.frame(), output.data(), s.width, s.height), 0);
+      ASSERT_EQ(effect.render_frame(sound, f == 0, frame.frame(), output.data(), s.width, s.height),
+                0);
     }
     EXPECT_EQ(effect.depth_buffer.width(), s.width);
     EXPECT_EQ(effect.depth_buffer.height(), s.height);
@@ -154,9 +156,9 @@ TEST_F(HostileSizes, BlobformDrawsOnlyInsideWideTallAndTinyFrames) {
 // touched, and the animation goes on. The frame of each is mapped inaccessible at its full size
 // where that fits in the address space, otherwise as one page.
 constexpr Size kRefused[] = {
-    {70000, 70000}, {65536, 65536}, {46341, 46341}, {INT_MAX, 1}, {1, INT_MAX}, {INT_MAX, 3},
-    {INT_MAX, INT_MAX}, {0, 0}, {0, INT_MAX}, {INT_MAX, 0}, {-1, 100}, {100, -1}, {INT_MIN, INT_MIN},
-    {INT_MIN, 5}, {-70000, -70000},
+    {70000, 70000},     {65536, 65536}, {46341, 46341},   {INT_MAX, 1}, {1, INT_MAX}, {INT_MAX, 3},
+    {INT_MAX, INT_MAX}, {0, 0},         {0, INT_MAX},     {INT_MAX, 0}, {-1, 100},    {100, -1},
+    {INT_MIN, INT_MIN}, {INT_MIN, 5},   {-70000, -70000},
 };
 
 template <class Effect, class Progress>
@@ -167,7 +169,8 @@ void touches_nothing_of_refused_frames(Effect& effect, Progress progress) {
   for (const Size s : kRefused) {
     const bool positive = s.width > 0 && s.height > 0;
     const std::uint64_t pixels = positive ? std::uint64_t(s.width) * std::uint64_t(s.height) : 1;
-    GuardedFrame frame(pixels <= (std::uint64_t{1} << 34) ? pixels : 1, GuardedFrame::Access::kNone);
+    GuardedFrame frame(pixels <= (std::uint64_t{1} << 34) ? pixels : 1,
+                       GuardedFrame::Access::kNone);
     ASSERT_TRUE(frame.mapped()) << s.width << "x" << s.height;
     const long before = progress(effect);
     for (int f = 0; f < 2; ++f) {
@@ -175,7 +178,8 @@ void touches_nothing_of_refused_frames(Effect& effect, Progress progress) {
       ASSERT_EQ(effect.render_frame(sound, 1, frame.frame(), nullptr, s.width, s.height), 0);
       EXPECT_EQ(effect.depth_buffer.data(), nullptr) << s.width << "x" << s.height;
     }
-    EXPECT_EQ(progress(effect), before + 2) << "the animation stopped at " << s.width << "x" << s.height;
+    EXPECT_EQ(progress(effect), before + 2)
+        << "the animation stopped at " << s.width << "x" << s.height;
     // Every positive size here asks for more than the process can give, once per frame.
     if (positive) expected_refusals += 2;
     // A frame that can be drawn afterwards is drawn again.
@@ -192,13 +196,15 @@ void touches_nothing_of_refused_frames(Effect& effect, Progress progress) {
 TEST_F(HostileSizes, CoilformTouchesNothingWhereNoDepthBufferCanBeHad) {
   testsupport::set_fixed_tick(3);
   coilfx::CoilEffect effect;
-  touches_nothing_of_refused_frames(effect, [](const coilfx::CoilEffect& e) { return long{e.beat_count}; });
+  touches_nothing_of_refused_frames(effect,
+                                    [](const coilfx::CoilEffect& e) { return long{e.beat_count}; });
 }
 
 TEST_F(HostileSizes, BlobformTouchesNothingWhereNoDepthBufferCanBeHad) {
   testsupport::set_fixed_tick(4);
   blobfx::BlobEffect effect;
-  touches_nothing_of_refused_frames(effect, [](const blobfx::BlobEffect& e) { return long{e.frame_count}; });
+  touches_nothing_of_refused_frames(
+      effect, [](const blobfx::BlobEffect& e) { return long{e.frame_count}; });
 }
 
 // A frame of 32768 x 1024 pixels (128 MiB) that the host never wrote: the figure in the middle

@@ -69,14 +69,16 @@ RunReport run(Effect& effect, long frames, std::uint32_t seed) {
     std::fill(frame.end() - kGuardWords, frame.end(), kGuard);
     const std::uint8_t* sound = feed.next_frame();
     r.beats += feed.beat();
-    if (effect.render_frame(sound, feed.beat(), frame.data(), output.data(), kWidth, kHeight) != 0) {
+    if (effect.render_frame(sound, feed.beat(), frame.data(), output.data(), kWidth, kHeight) !=
+        0) {
       ++r.bad_results;
     }
     if (f == 0) r.after_first = test_allocator::counts();
 
     const std::int32_t count = effect.settings.colour_count;
     if (count < 1 || count > 16) ++r.counts_outside_range;
-    if (!(effect.colour_position >= 0.0 && effect.colour_position < count)) ++r.positions_outside_list;
+    if (!(effect.colour_position >= 0.0 && effect.colour_position < count))
+      ++r.positions_outside_list;
     long drawn = 0;
     for (int p = 0; p < kWidth * kHeight; ++p) drawn += frame[p] != kHost;
     r.drawn_frames += drawn > 0;
@@ -90,11 +92,12 @@ RunReport run(Effect& effect, long frames, std::uint32_t seed) {
 }
 
 void expect_sound_run(const char* name, const RunReport& r) {
-  std::printf("%s: %ld frames at %dx%d, %ld beats, %ld settings loads, %ld frames drawn, "
-              "%ld allocations after the first frame\n",
-              name, r.frames, kWidth, kHeight, r.beats, r.settings_loads, r.drawn_frames,
-              (r.at_end.nothrow_allocations + r.at_end.throwing_allocations) -
-                  (r.after_first.nothrow_allocations + r.after_first.throwing_allocations));
+  std::printf(
+      "%s: %ld frames at %dx%d, %ld beats, %ld settings loads, %ld frames drawn, "
+      "%ld allocations after the first frame\n",
+      name, r.frames, kWidth, kHeight, r.beats, r.settings_loads, r.drawn_frames,
+      (r.at_end.nothrow_allocations + r.at_end.throwing_allocations) -
+          (r.after_first.nothrow_allocations + r.after_first.throwing_allocations));
   EXPECT_EQ(r.frames, kLongRunFrames);
   EXPECT_EQ(r.bad_results, 0);
   EXPECT_EQ(r.counts_outside_range, 0);
@@ -208,7 +211,8 @@ TEST(CounterWrap, CoilformClockCrossesTheWrapWithoutAnyOtherChange) {
   for (int f = 0; f < kFrames; ++f) {
     ASSERT_EQ(wrapped_states[f], plain_states[f]) << "frame " << f;
     ASSERT_EQ(w.counter[f] - p.counter[f], static_cast<std::uint32_t>(kStart)) << "frame " << f;
-    const std::uint32_t step = w.counter[f] - (f ? w.counter[f - 1] : static_cast<std::uint32_t>(kStart));
+    const std::uint32_t step =
+        w.counter[f] - (f ? w.counter[f - 1] : static_cast<std::uint32_t>(kStart));
     ASSERT_TRUE(step == 11 || step == 12) << "frame " << f << " stepped " << step;
     ASSERT_GT(w.drawn[f], 0) << "frame " << f;
     if (first_negative < 0 && static_cast<std::int32_t>(w.counter[f]) < 0) first_negative = f;
@@ -265,7 +269,8 @@ TEST(CounterWrap, BlobformFrameCounterCrossesTheWrapWithoutAnyOtherChange) {
   long drawn_before = 0, drawn_after = 0;
   for (int f = 0; f < kFrames; ++f) {
     ASSERT_EQ(wrapped_states[f], plain_states[f]) << "frame " << f;
-    ASSERT_EQ(w.counter[f], static_cast<std::uint32_t>(kStart) + 1u + static_cast<std::uint32_t>(f));
+    ASSERT_EQ(w.counter[f],
+              static_cast<std::uint32_t>(kStart) + 1u + static_cast<std::uint32_t>(f));
     ASSERT_EQ(w.counter[f] - p.counter[f], static_cast<std::uint32_t>(kStart));
     (f < 400 ? drawn_before : drawn_after) += w.drawn[f] > 0;
   }

@@ -1,8 +1,9 @@
-// The built plug-in modules when memory runs out, driven the way a host drives them (dlopen, the one
-// export, the C table). The test executable replaces the global allocation functions, and the
+// The built plug-in modules when memory runs out, driven the way a host drives them (dlopen, the
+// one export, the C table). The test executable replaces the global allocation functions, and the
 // modules' own allocations bind to them, so every allocation a module makes can be made to fail in
 // turn: the creator then hands out nothing and leaks nothing, and a frame that cannot get its depth
-// buffer draws nothing while the animation goes on, so the next frame is the one it would have been.
+// buffer draws nothing while the animation goes on, so the next frame is the one it would have
+// been.
 
 #include <dlfcn.h>
 #include <gtest/gtest.h>
@@ -97,7 +98,8 @@ Session run_session(ApeCreateEffectFn create, long failing_allocation) {
   for (std::size_t f = 0; f < std::size(kSessionSizes); ++f) {
     const std::uint32_t host = 0x00102030u + 0x00010101u * static_cast<std::uint32_t>(f);
     const FrameSize size = kSessionSizes[f];
-    s.frames.emplace_back(static_cast<std::size_t>(size.width) * size.height, static_cast<int>(host));
+    s.frames.emplace_back(static_cast<std::size_t>(size.width) * size.height,
+                          static_cast<int>(host));
     s.host_images.push_back(host);
   }
   s.saved.resize(APE_SETTINGS_BYTES);
@@ -144,7 +146,8 @@ TEST_P(ModuleAllocation, AFailedDepthBufferBlanksOneFrameAndTheNextRecovers) {
   // Every frame of the reference shows the figure.
   for (std::size_t f = 0; f < reference.frames.size(); ++f) {
     long drawn = 0;
-    for (int p : reference.frames[f]) drawn += static_cast<std::uint32_t>(p) != reference.host_images[f];
+    for (int p : reference.frames[f])
+      drawn += static_cast<std::uint32_t>(p) != reference.host_images[f];
     EXPECT_GT(drawn, 20) << "frame " << f;
   }
 
@@ -156,7 +159,8 @@ TEST_P(ModuleAllocation, AFailedDepthBufferBlanksOneFrameAndTheNextRecovers) {
     for (std::size_t f = 0; f < failed.frames.size(); ++f) {
       if (failed.frames[f] == reference.frames[f]) continue;
       ++blank;
-      const std::vector<int> untouched(failed.frames[f].size(), static_cast<int>(failed.host_images[f]));
+      const std::vector<int> untouched(failed.frames[f].size(),
+                                       static_cast<int>(failed.host_images[f]));
       EXPECT_EQ(failed.frames[f], untouched) << "allocation " << n << ", frame " << f;
     }
     EXPECT_EQ(blank, 1) << "allocation " << n;

@@ -87,7 +87,9 @@ void* operator new[](std::size_t n) { return allocate_or_throw(n); }
 void* operator new(std::size_t n, const std::nothrow_t&) noexcept { return allocate_nothrow(n); }
 void* operator new[](std::size_t n, const std::nothrow_t&) noexcept { return allocate_nothrow(n); }
 void* operator new(std::size_t n, std::align_val_t a) { return allocate_or_throw(n, align_of(a)); }
-void* operator new[](std::size_t n, std::align_val_t a) { return allocate_or_throw(n, align_of(a)); }
+void* operator new[](std::size_t n, std::align_val_t a) {
+  return allocate_or_throw(n, align_of(a));
+}
 void* operator new(std::size_t n, std::align_val_t a, const std::nothrow_t&) noexcept {
   return allocate_nothrow(n, align_of(a));
 }
