@@ -17,41 +17,15 @@
 #include "blobfx/blob_effect.hpp"
 #include "coilfx/coil_effect.hpp"
 #include "fixed_tick.hpp"
+#include "checksum.hpp"
 #include "varied_trace.hpp"
 
 namespace {
 
+using exactness::Checksum;
 using exactness::kTraceFrames;
 using exactness::trace_frame;
 using exactness::TraceFrame;
-
-// A 64-bit running hash, one multiply and one fold per 32-bit word (frames are large; the sum only
-// has to change whenever any word does).
-class Checksum {
- public:
-  void add(std::uint32_t word) noexcept {
-    hash_ = (hash_ ^ word) * 0x100000001B3ull;
-    hash_ ^= hash_ >> 29;
-  }
-  void add(std::uint64_t word) noexcept {
-    add(static_cast<std::uint32_t>(word));
-    add(static_cast<std::uint32_t>(word >> 32));
-  }
-  void add(double v) noexcept {
-    std::uint64_t bits;
-    std::memcpy(&bits, &v, sizeof bits);
-    add(bits);
-  }
-  void add(const render3d::Vec3& v) noexcept {
-    add(v.x);
-    add(v.y);
-    add(v.z);
-  }
-  [[nodiscard]] std::uint64_t value() const noexcept { return hash_; }
-
- private:
-  std::uint64_t hash_ = 0xCBF29CE484222325ull;
-};
 
 // The host's image under the effect: different in every pixel, row and frame, so a pixel written
 // in the wrong place or left unwritten changes the sum.

@@ -43,6 +43,11 @@ class BallField {
   // called any number of times, in any order.
   [[nodiscard]] virtual std::int32_t sample(std::int32_t x, std::int32_t y, std::int32_t z) const noexcept;
 
+  // This field's own sample (not an override's) at every point of the surface sweep's lattice, in
+  // one pass: values[lattice_index(i, j, k)] = BallField::sample(lattice_xy(i), lattice_xy(j),
+  // lattice_z(k)), the same value bit for bit. values holds kLatticePoints entries.
+  void sample_lattice(std::int32_t* values) const noexcept;
+
   BlobEffect* owner;
   render3d::Vec3 ball_centre[kBallCount] = {};  // meaningful from the first animate() on
   std::int32_t orbit_radius[kBallCount] = {};  // 0..400

@@ -74,6 +74,11 @@ class BlobEffect : public apefw::EffectBase {
   virtual void polygonize_cell(const GridCell& cell, std::int32_t cache_index, bool first_x,
                                bool first_y, bool first_z);
 
+  // The sweep of build_surface after the ball animation, over field values already sampled at
+  // every lattice point (kLatticePoints entries, as BallField::sample_lattice lays them out): empties
+  // the edge cache and appends the surface to the mesh.
+  void sweep_lattice(const std::int32_t* values);
+
   apefw::EffectSettings settings{};
   // width + 65536 x height of the latest frame; the depth buffer itself tracks width and height.
   std::int32_t frame_size_key = 0;
@@ -98,6 +103,11 @@ class BlobEffect : public apefw::EffectBase {
   std::unique_ptr<BallField> ball_field;
 
  private:
+  // The sweep's cells over a table of lattice values (kLatticePoints entries).
+  void sweep_cells(const std::int32_t* values);
+
+  // This frame's field at every lattice point, for the sweep's cells.
+  std::int32_t lattice_values_[kLatticePoints];
   // Set once a cell could not have all its vertices within the capacity; every later cell of the
   // sweep then emits nothing, as after the headroom test (see polygonize_cell).
   bool surface_cut_ = false;

@@ -18,6 +18,13 @@ inline constexpr int kCellCount = kCellsPerSlice * kCellsPerSide;        // 10,6
 inline constexpr int kCacheSlotsPerCell = 3;                             // edges 5, 6, 10
 inline constexpr int kEdgeCacheEntries = kCacheSlotsPerCell * kCellCount;  // 31,944
 
+// The lattice points, x fastest, then y, then z: point (i, j, k) is entry lattice_index(i, j, k) of
+// an array of field values sampled once per point.
+inline constexpr int kLatticePoints = kLatticePerSide * kLatticePerSide * kLatticePerSide;  // 12,167
+constexpr int lattice_index(int i, int j, int k) noexcept {
+  return i + kLatticePerSide * (j + kLatticePerSide * k);
+}
+
 // x and y lattice: -330, -300, ..., 330.
 inline constexpr std::int32_t kLatticeStart = -330;
 inline constexpr std::int32_t kLatticeStep = 30;
