@@ -78,8 +78,9 @@ Command add_settings_command(CLI::App& parent) {
   auto o = std::make_shared<SettingsOptions>();
   CLI::App* app = parent.add_subcommand(
       "settings",
-      "Write a 72-byte settings blob: the plug-in's defaults (or --from), changed by the options, "
-      "passed through the effect's load_settings and save_settings");
+      "Write a 72-byte settings blob: PLUGIN's defaults (or --from) changed by the options. An effect "
+      "of PLUGIN takes them through its load_settings and save_settings, so its own clamping "
+      "applies");
   app->add_option("PLUGIN", o->plugin, kPluginHelp)->required();
   o->colours_option =
       app->add_option("--colours", o->colours,

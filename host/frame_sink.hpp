@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "file_io.hpp"
 
@@ -32,6 +33,7 @@ class RawFrameSink final : public FrameSink {
   std::string path_;
   UniqueFile owned_;
   std::FILE* file_ = nullptr;
+  std::vector<unsigned char> bytes_;  // one frame, serialised
 };
 
 // A printf-style file name pattern with exactly one integer conversion, "frames/%05d.png": %d, %i or
