@@ -27,9 +27,9 @@ int hex_digit(char c) {
 
 FrameSize parse_frame_size(const std::string& option, const std::string& text) {
   const auto x = text.find('x');
-  const FrameSize size = x == std::string::npos
-                             ? FrameSize{-1, -1}
-                             : FrameSize{parse_side(text.substr(0, x)), parse_side(text.substr(x + 1))};
+  const FrameSize size = x == std::string::npos ? FrameSize{-1, -1}
+                                                : FrameSize{parse_side(text.substr(0, x)),
+                                                            parse_side(text.substr(x + 1))};
   if (size.width < 0 || size.height < 0) {
     throw bad_input(option, "'" + text + "' is not a frame size WIDTHxHEIGHT with both sides 1.." +
                                 std::to_string(kMaxFrameSide));

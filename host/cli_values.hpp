@@ -1,6 +1,6 @@
 #pragma once
-// Parsers for the values apehost takes on its command line. Each throws a bad-input error naming the
-// option and what was wrong, so every bad value gets the same one-line treatment.
+// Parsers for the values apehost takes on its command line. Each throws a bad-input error naming
+// the option and what was wrong, so every bad value gets the same one-line treatment.
 
 #include <cstdint>
 #include <string>

@@ -85,7 +85,8 @@ int run_render(const RenderOptions& o) {
     sink = std::make_unique<PngFrameSink>(o.png);
   }
 
-  const std::size_t pixels = static_cast<std::size_t>(size.width) * static_cast<std::size_t>(size.height);
+  const std::size_t pixels =
+      static_cast<std::size_t>(size.width) * static_cast<std::size_t>(size.height);
   std::vector<std::uint32_t> frame(pixels, background);
   std::vector<std::uint32_t> scratch(pixels, 0);
   TraceFrame record;
@@ -124,29 +125,31 @@ Command add_render_command(CLI::App& parent) {
   app->add_option("--size", o->size, "Frame size WIDTHxHEIGHT, e.g. 320x240")
       ->required()
       ->type_name("WxH");
-  o->ticks_option = app->add_option(
-      "--ticks", o->ticks,
-      "Tick count the effect seeds its random generator with (default: the real clock)")
-      ->type_name("N");
+  o->ticks_option =
+      app->add_option(
+             "--ticks", o->ticks,
+             "Tick count the effect seeds its random generator with (default: the real clock)")
+          ->type_name("N");
   o->settings_option =
       app->add_option("--settings", o->settings, "Settings blob loaded once before the first frame")
           ->type_name("BLOB");
   auto* background = app->add_option("--background", o->background,
                                      "Colour each frame starts from, 0xRRGGBB (default 0x000000)")
-                        ->type_name("0xRRGGBB");
+                         ->type_name("0xRRGGBB");
   app->add_flag("--keep", o->keep, "Start each frame from the previous one instead")
       ->excludes(background);
   o->frames_option =
       app->add_option("--frames", o->frames, "Render at most this many frames of the trace")
           ->type_name("K");
-  o->raw_option = app->add_option(
-      "--raw", o->raw,
-      "Write all frames to this file (- for standard output): little-endian 32-bit 0x00RRGGBB "
-      "pixels, row 0 first (ffmpeg: -f rawvideo -pixel_format bgr0)")
+  o->raw_option = app->add_option("--raw", o->raw,
+                                  "Write all frames to this file (- for standard output): "
+                                  "little-endian 32-bit 0x00RRGGBB "
+                                  "pixels, row 0 first (ffmpeg: -f rawvideo -pixel_format bgr0)")
                       ->type_name("OUT");
-  o->png_option = app->add_option(
-      "--png", o->png, "Write one PNG per frame, numbered from 0 by a pattern like frames/%05d.png")
-                      ->type_name("PATTERN");
+  o->png_option =
+      app->add_option("--png", o->png,
+                      "Write one PNG per frame, numbered from 0 by a pattern like frames/%05d.png")
+          ->type_name("PATTERN");
   o->raw_option->excludes(o->png_option);
   return {app, [o] { return run_render(*o); }};
 }

@@ -78,7 +78,8 @@ Command add_settings_command(CLI::App& parent) {
   auto o = std::make_shared<SettingsOptions>();
   CLI::App* app = parent.add_subcommand(
       "settings",
-      "Write a 72-byte settings blob: PLUGIN's defaults (or --from) changed by the options. An effect "
+      "Write a 72-byte settings blob: PLUGIN's defaults (or --from) changed by the options. An "
+      "effect "
       "of PLUGIN takes them through its load_settings and save_settings, so its own clamping "
       "applies");
   app->add_option("PLUGIN", o->plugin, kPluginHelp)->required();
@@ -87,14 +88,16 @@ Command add_settings_command(CLI::App& parent) {
                       "Colours to cycle through, RRGGBB,RRGGBB,... (at most 16); also sets the "
                       "colour count unless --count is given")
           ->type_name("RRGGBB,...");
-  o->count_option = app->add_option("--count", o->count,
-                                    "Colour count (the plug-in clamps it to 1..16)")
-                        ->type_name("N");
+  o->count_option =
+      app->add_option("--count", o->count, "Colour count (the plug-in clamps it to 1..16)")
+          ->type_name("N");
   o->on_beat_option = app->add_flag("--on-beat,!--no-on-beat", o->on_beat,
                                     "Change colour on every beat (--no-on-beat: don't)");
-  o->from_option = app->add_option("--from", o->from, "Start from this settings blob")
-                       ->type_name("BLOB");
-  app->add_option("-o,--output", o->output, "Settings blob to write")->required()->type_name("BLOB");
+  o->from_option =
+      app->add_option("--from", o->from, "Start from this settings blob")->type_name("BLOB");
+  app->add_option("-o,--output", o->output, "Settings blob to write")
+      ->required()
+      ->type_name("BLOB");
   return {app, [o] { return run_settings(*o); }};
 }
 

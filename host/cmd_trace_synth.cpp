@@ -40,11 +40,15 @@ Command add_trace_synth_command(CLI::App& parent) {
       "trace-synth",
       "Write a synthetic sound trace: pulsing spectrum bands and a beat every 27 to 33 frames");
   app->add_option("-o,--output", o->output, "Trace file to write")->required()->type_name("TRACE");
-  app->add_option("--frames", o->frames, "Number of frames")->required()->type_name("N")->check(CLI::Range(1, 1000000));
+  app->add_option("--frames", o->frames, "Number of frames")
+      ->required()
+      ->type_name("N")
+      ->check(CLI::Range(1, 1000000));
   app->add_option("--fps", o->fps, "Frames per second recorded in the trace (default 30)")
       ->type_name("F")
       ->check(CLI::Range(1, 1000));
-  app->add_option("--seed", o->seed, "Seed of the beat spacing and the noise (default 1)")->type_name("S");
+  app->add_option("--seed", o->seed, "Seed of the beat spacing and the noise (default 1)")
+      ->type_name("S");
   return {app, [o] { return run_trace_synth(*o); }};
 }
 

@@ -1,6 +1,7 @@
 #pragma once
-// The subcommands of apehost. Each add_*_command registers its options on the parent application and
-// returns what main runs when that subcommand was given; the options live with the returned action.
+// The subcommands of apehost. Each add_*_command registers its options on the parent application
+// and returns what main runs when that subcommand was given; the options live with the returned
+// action.
 
 #include <CLI/CLI.hpp>
 #include <functional>

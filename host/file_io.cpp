@@ -1,9 +1,10 @@
 #include "file_io.hpp"
 
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <sys/stat.h>
 
 #include "host_error.hpp"
 
@@ -35,7 +36,8 @@ void write_file_bytes(const std::string& path, const std::uint8_t* bytes, std::s
   if (std::fwrite(bytes, 1, count, file.get()) != count) {
     throw failure(path, "write failed (" + errno_text(errno) + ")");
   }
-  if (std::fclose(file.release()) != 0) throw failure(path, "write failed (" + errno_text(errno) + ")");
+  if (std::fclose(file.release()) != 0)
+    throw failure(path, "write failed (" + errno_text(errno) + ")");
 }
 
 }  // namespace apehost

@@ -1,6 +1,6 @@
 #pragma once
-// Whole-file reads and writes for the small files apehost handles (settings blobs), with errors that
-// name the file and the reason.
+// Whole-file reads and writes for the small files apehost handles (settings blobs), with errors
+// that name the file and the reason.
 
 #include <cstddef>
 #include <cstdint>

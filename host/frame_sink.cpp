@@ -25,7 +25,8 @@ void RawFrameSink::write(std::uint64_t, const std::uint32_t* pixels, int width, 
   const std::size_t count = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
   bytes_.resize(count * 4);
   for (std::size_t i = 0; i < count; ++i) {
-    for (int b = 0; b < 4; ++b) bytes_[4 * i + b] = static_cast<unsigned char>(pixels[i] >> (8 * b));
+    for (int b = 0; b < 4; ++b)
+      bytes_[4 * i + b] = static_cast<unsigned char>(pixels[i] >> (8 * b));
   }
   if (std::fwrite(bytes_.data(), 1, bytes_.size(), file_) != bytes_.size()) {
     throw failure(path_, "write failed (" + errno_text(errno) + ")");
@@ -40,8 +41,9 @@ void RawFrameSink::finish() {
 
 FramePattern::FramePattern(const std::string& pattern) {
   const auto refuse = [&](const std::string& why) {
-    return bad_input(pattern, "bad frame file pattern: " + why +
-                                  " (it needs exactly one integer conversion, e.g. frames/%05d.png)");
+    return bad_input(pattern,
+                     "bad frame file pattern: " + why +
+                         " (it needs exactly one integer conversion, e.g. frames/%05d.png)");
   };
   int conversions = 0;
   std::string* out = &prefix_;
@@ -95,7 +97,8 @@ void PngFrameSink::write(std::uint64_t index, const std::uint32_t* pixels, int w
   if (!parent.empty()) {
     std::error_code error;
     std::filesystem::create_directories(parent, error);
-    if (error) throw bad_input(parent.string(), "cannot create directory (" + error.message() + ")");
+    if (error)
+      throw bad_input(parent.string(), "cannot create directory (" + error.message() + ")");
   }
   write_png(path, pixels, width, height);
 }

@@ -1,6 +1,6 @@
 #pragma once
-// Where rendered frames go. A render writes every frame to one sink; the raw stream and the numbered
-// PNG files are the two kinds so far.
+// Where rendered frames go. A render writes every frame to one sink; the raw stream and the
+// numbered PNG files are the two kinds so far.
 
 #include <cstdint>
 #include <memory>
@@ -36,8 +36,8 @@ class RawFrameSink final : public FrameSink {
   std::vector<unsigned char> bytes_;  // one frame, serialised
 };
 
-// A printf-style file name pattern with exactly one integer conversion, "frames/%05d.png": %d, %i or
-// %u with an optional 0 or - flag and a width of one or two digits; "%%" is a literal percent.
+// A printf-style file name pattern with exactly one integer conversion, "frames/%05d.png": %d, %i
+// or %u with an optional 0 or - flag and a width of one or two digits; "%%" is a literal percent.
 // Anything else is refused when the pattern is made, not halfway through a render.
 class FramePattern {
  public:

@@ -1,8 +1,8 @@
 #pragma once
-// The one error type of apehost. Every failure the user can act on (a bad argument, a file that is not
-// what it should be, an output that cannot be created) is reported as one line naming the file or the
-// option and the reason, and ends the program with exit status 2; failures the user cannot fix by
-// changing the command line (a disk filling up mid-write) end it with status 1.
+// The one error type of apehost. Every failure the user can act on (a bad argument, a file that is
+// not what it should be, an output that cannot be created) is reported as one line naming the file
+// or the option and the reason, and ends the program with exit status 2; failures the user cannot
+// fix by changing the command line (a disk filling up mid-write) end it with status 1.
 
 #include <stdexcept>
 #include <string>

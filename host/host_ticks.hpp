@@ -1,8 +1,8 @@
 #pragma once
 // The tick count apehost lends the effects it loads. On Linux each effect module seeds its random
 // generator from ape_host_tick_count() when the hosting process exports that function (the way
-// kernel32's GetTickCount serves on Windows); apehost defines and exports it, so a render can fix the
-// seed and come out the same on every run.
+// kernel32's GetTickCount serves on Windows); apehost defines and exports it, so a render can fix
+// the seed and come out the same on every run.
 
 #include <cstdint>
 

@@ -1,11 +1,12 @@
 #include "plugin_loader.hpp"
 
-#include <cerrno>
-#include <cstring>
 #include <dlfcn.h>
-#include <filesystem>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
 #include <utility>
 #include <vector>
 
@@ -49,17 +50,19 @@ std::string resolve_plugin_path(const std::string& argument) {
   // Installed beside apehost, or the build tree: build/<config>/host/apehost next to
   // build/<config>/<name>/<name>.so.
   const std::filesystem::path build_tree = (dir / ".." / argument).lexically_normal();
-  for (const std::filesystem::path& candidate : {dir / file, dir / argument / file, build_tree / file}) {
+  for (const std::filesystem::path& candidate :
+       {dir / file, dir / argument / file, build_tree / file}) {
     if (is_file(candidate.string())) return candidate.lexically_normal().string();
   }
-  throw bad_input(argument, "no such plug-in (looked for " + file + " in " + dir.string() + " and " +
-                                build_tree.string() + ")");
+  throw bad_input(argument, "no such plug-in (looked for " + file + " in " + dir.string() +
+                                " and " + build_tree.string() + ")");
 }
 
 PluginModule PluginModule::load(const std::string& path) {
   struct stat info {};
   if (stat(path.c_str(), &info) != 0) {
-    throw bad_input(path, errno == ENOENT ? "no such file" : "cannot open (" + errno_text(errno) + ")");
+    throw bad_input(path,
+                    errno == ENOENT ? "no such file" : "cannot open (" + errno_text(errno) + ")");
   }
   if (!S_ISREG(info.st_mode)) throw bad_input(path, "not a regular file");
 
@@ -67,7 +70,8 @@ PluginModule PluginModule::load(const std::string& path) {
   // must be named as ./file.
   const std::string open_path = path.find('/') == std::string::npos ? "./" + path : path;
   void* handle = dlopen(open_path.c_str(), RTLD_NOW | RTLD_LOCAL);
-  if (!handle) throw bad_input(path, "not a loadable shared library (" + loader_reason(open_path) + ")");
+  if (!handle)
+    throw bad_input(path, "not a loadable shared library (" + loader_reason(open_path) + ")");
 
   PluginModule module;
   module.path_ = path;

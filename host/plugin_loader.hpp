@@ -53,8 +53,8 @@ class EffectInstance {
 
   // Slot 1. frame and scratch: width x height pixels each; scratch is lent as the second frame
   // argument, which the effects do not use.
-  int render_frame(const std::uint8_t* sound, bool beat, std::uint32_t* frame, std::uint32_t* scratch,
-                   int width, int height);
+  int render_frame(const std::uint8_t* sound, bool beat, std::uint32_t* frame,
+                   std::uint32_t* scratch, int width, int height);
   // Slot 3.
   std::string describe();
   // Slot 4.

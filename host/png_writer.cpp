@@ -1,8 +1,9 @@
 #include "png_writer.hpp"
 
+#include <png.h>
+
 #include <cerrno>
 #include <cstring>
-#include <png.h>
 #include <vector>
 
 #include "file_io.hpp"
@@ -11,8 +12,8 @@
 namespace apehost {
 
 void write_png(const std::string& path, const std::uint32_t* pixels, int width, int height) {
-  // Unpack by shifts, not by the bytes' order in memory, so the red and blue channels cannot swap on
-  // any machine.
+  // Unpack by shifts, not by the bytes' order in memory, so the red and blue channels cannot swap
+  // on any machine.
   const std::size_t count = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
   std::vector<png_byte> rgb(count * 3);
   for (std::size_t i = 0; i < count; ++i) {

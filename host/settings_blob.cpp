@@ -68,7 +68,8 @@ std::string describe_blob(const SettingsBlob& blob, const std::string& indent) {
   text += "\n";
   std::string kept;
   for (int i = shown; i < kBlobColours; ++i) {
-    if (blob_colour(blob, i) != 0) kept += " " + std::to_string(i) + "=" + colour_text(blob_colour(blob, i));
+    if (blob_colour(blob, i) != 0)
+      kept += " " + std::to_string(i) + "=" + colour_text(blob_colour(blob, i));
   }
   if (!kept.empty()) text += indent + "kept, not cycled:" + kept + "\n";
   const std::int32_t on_beat = blob_on_beat(blob);

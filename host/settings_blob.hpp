@@ -1,8 +1,8 @@
 #pragma once
-// The 72-byte settings blob as the host keeps it: opaque to a host, but apehost reads and writes its
-// fields to show and build blobs. Little-endian words: 16 colours 0x00RRGGBB at bytes 0..63, the
-// colour count (signed) at 64, the on-beat flag (signed, nonzero = on) at 68. The plug-in stays the
-// authority on what a blob means: apehost always passes a blob through load_settings and
+// The 72-byte settings blob as the host keeps it: opaque to a host, but apehost reads and writes
+// its fields to show and build blobs. Little-endian words: 16 colours 0x00RRGGBB at bytes 0..63,
+// the colour count (signed) at 64, the on-beat flag (signed, nonzero = on) at 68. The plug-in stays
+// the authority on what a blob means: apehost always passes a blob through load_settings and
 // save_settings, so the effect's own clamping decides what is stored.
 
 #include <array>

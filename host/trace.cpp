@@ -1,8 +1,9 @@
 #include "trace.hpp"
 
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <cstring>
-#include <sys/stat.h>
 
 #include "host_error.hpp"
 

@@ -2,8 +2,8 @@
 // A synthetic sound trace, so renders, tests and examples need no audio: a spectrum that tilts down
 // towards the high bins, three bands that swell and fade at their own slow rates, a pulse on every
 // beat that decays over the following frames, beats every 27 to 33 frames, a little noise, and a
-// waveform whose swing follows the pulse. Integer arithmetic only, so a seed gives the same bytes on
-// every machine.
+// waveform whose swing follows the pulse. Integer arithmetic only, so a seed gives the same bytes
+// on every machine.
 
 #include <cstdint>
 

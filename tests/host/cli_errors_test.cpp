@@ -20,7 +20,8 @@ void expect_refused(const std::vector<std::string>& args, const std::vector<std:
   ASSERT_FALSE(run.err.empty()) << command;
   EXPECT_EQ(run.err.find('\n'), run.err.size() - 1) << command << "\n" << run.err;
   EXPECT_EQ(run.err.rfind("apehost: ", 0), 0u) << run.err;
-  for (const auto& part : parts) EXPECT_NE(run.err.find(part), std::string::npos) << command << "\n" << run.err;
+  for (const auto& part : parts)
+    EXPECT_NE(run.err.find(part), std::string::npos) << command << "\n" << run.err;
 }
 
 class CliErrors : public ::testing::Test {
@@ -46,7 +47,8 @@ TEST_F(CliErrors, PluginsThatAreNotPlugins) {
     SCOPED_TRACE(command);
     std::vector<std::string> tail;
     if (std::string(command) == "settings") tail = {"-o", dir_ / "s.blob"};
-    if (std::string(command) == "render") tail = {"--trace", trace_, "--size", "8x8", "--raw", out_};
+    if (std::string(command) == "render")
+      tail = {"--trace", trace_, "--size", "8x8", "--raw", out_};
     auto with = [&](const std::string& plugin) {
       std::vector<std::string> args = {command, plugin};
       args.insert(args.end(), tail.begin(), tail.end());
@@ -55,7 +57,8 @@ TEST_F(CliErrors, PluginsThatAreNotPlugins) {
     expect_refused(with(missing), {missing + ": no such file"});
     expect_refused(with(text_), {text_ + ": not a loadable shared library"});
     expect_refused(with(NOENTRY_MODULE), {NOENTRY_MODULE ": not a plug-in (no _AVS_APE_RetrFunc"});
-    expect_refused(with(NULLFX_MODULE), {NULLFX_MODULE ": the plug-in's creator returned no effect"});
+    expect_refused(with(NULLFX_MODULE),
+                   {NULLFX_MODULE ": the plug-in's creator returned no effect"});
     expect_refused(with("nosuchfx"), {"nosuchfx: no such plug-in"});
     expect_refused(with(dir_ / "."), {dir_ / ".: not a regular file"});
   }
@@ -95,11 +98,12 @@ TEST_F(CliErrors, BadSizesPatternsAndColours) {
                    {std::string("--size: '") + size + "'"});
   }
   for (const char* pattern : {"frames.png", "%d/%d.png", "%s.png", "f%x.png"}) {
-    expect_refused(render(PROBEFX_MODULE, {"--trace", trace_, "--size", "8x8", "--png", dir_ / pattern}),
-                   {dir_ / pattern, "bad frame file pattern"});
+    expect_refused(
+        render(PROBEFX_MODULE, {"--trace", trace_, "--size", "8x8", "--png", dir_ / pattern}),
+        {dir_ / pattern, "bad frame file pattern"});
   }
-  expect_refused(render(PROBEFX_MODULE, {"--trace", trace_, "--size", "8x8", "--background", "0x12345",
-                                         "--raw", out_}),
+  expect_refused(render(PROBEFX_MODULE, {"--trace", trace_, "--size", "8x8", "--background",
+                                         "0x12345", "--raw", out_}),
                  {"--background: '0x12345'"});
   expect_refused({"settings", PROBEFX_MODULE, "--colours", "ff0000,blue", "-o", dir_ / "s.blob"},
                  {"--colours: 'blue'"});
@@ -120,9 +124,11 @@ TEST_F(CliErrors, BadBlobsAndOutputs) {
   expect_refused(render(PROBEFX_MODULE, {"--trace", trace_, "--size", "8x8", "--settings",
                                          dir_ / "none.blob", "--raw", out_}),
                  {dir_ / "none.blob", "cannot open"});
-  expect_refused({"settings", PROBEFX_MODULE, "-o", text_ + "/s.blob"}, {text_ + "/s.blob", "cannot create"});
-  expect_refused(render(PROBEFX_MODULE, {"--trace", trace_, "--size", "8x8", "--raw", text_ + "/o.raw"}),
-                 {text_ + "/o.raw", "cannot create"});
+  expect_refused({"settings", PROBEFX_MODULE, "-o", text_ + "/s.blob"},
+                 {text_ + "/s.blob", "cannot create"});
+  expect_refused(
+      render(PROBEFX_MODULE, {"--trace", trace_, "--size", "8x8", "--raw", text_ + "/o.raw"}),
+      {text_ + "/o.raw", "cannot create"});
 }
 
 TEST_F(CliErrors, CommandLineMistakes) {
@@ -132,13 +138,13 @@ TEST_F(CliErrors, CommandLineMistakes) {
   expect_refused(render(PROBEFX_MODULE, {"--trace", trace_, "--size", "8x8", "--raw", out_, "--png",
                                          dir_ / "%d.png"}),
                  {"--raw", "--png"});
-  expect_refused(render(PROBEFX_MODULE, {"--trace", trace_, "--size", "8x8", "--keep", "--background",
-                                         "000000", "--raw", out_}),
+  expect_refused(render(PROBEFX_MODULE, {"--trace", trace_, "--size", "8x8", "--keep",
+                                         "--background", "000000", "--raw", out_}),
                  {"--keep", "--background"});
   expect_refused(render(PROBEFX_MODULE, {"--size", "8x8", "--raw", out_}), {"--trace"});
-  expect_refused(render(PROBEFX_MODULE, {"--trace", trace_, "--size", "8x8", "--ticks", "-1", "--raw",
-                                         out_}),
-                 {"--ticks"});
+  expect_refused(
+      render(PROBEFX_MODULE, {"--trace", trace_, "--size", "8x8", "--ticks", "-1", "--raw", out_}),
+      {"--ticks"});
   expect_refused({"trace-synth", "-o", dir_ / "t.trace", "--frames", "0"}, {"--frames"});
   EXPECT_FALSE(std::filesystem::exists(out_));
 }

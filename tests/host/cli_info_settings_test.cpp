@@ -52,7 +52,8 @@ TEST(CliInfo, RealEffectsByPathAndByName) {
     for (const char* argument : {effect.module, effect.name}) {
       const auto run = run_apehost({"info", argument});
       ASSERT_EQ(run.status, 0) << argument << ": " << run.err;
-      EXPECT_NE(run.out.find("name:        " + std::string(effect.short_name) + "\n"), std::string::npos)
+      EXPECT_NE(run.out.find("name:        " + std::string(effect.short_name) + "\n"),
+                std::string::npos)
           << run.out;
       EXPECT_NE(run.out.find("description: " + std::string(effect.description) + "\n"),
                 std::string::npos)
@@ -84,9 +85,10 @@ TEST(CliSettings, WritesColoursCountAndFlagThroughTheEffect) {
 
 TEST(CliSettings, ThePluginClampsTheCount) {
   hosttest::ScratchDir dir;
-  for (const auto& [given, stored] :
-       std::vector<std::pair<std::string, std::uint32_t>>{{"40", 16}, {"0", 1}, {"-5", 1}, {"7", 7}}) {
-    const auto run = run_apehost({"settings", PROBEFX_MODULE, "--count=" + given, "-o", dir / "s.blob"});
+  for (const auto& [given, stored] : std::vector<std::pair<std::string, std::uint32_t>>{
+           {"40", 16}, {"0", 1}, {"-5", 1}, {"7", 7}}) {
+    const auto run =
+        run_apehost({"settings", PROBEFX_MODULE, "--count=" + given, "-o", dir / "s.blob"});
     ASSERT_EQ(run.status, 0) << given << ": " << run.err;
     EXPECT_EQ(word(read_bytes(dir / "s.blob"), 64), stored) << given;
     EXPECT_EQ(run.out.find("clamped") != std::string::npos, std::to_string(stored) != given)
@@ -98,13 +100,13 @@ TEST(CliSettings, StartsFromAnEarlierBlobAndKeepsWhatIsNotChanged) {
   hosttest::ScratchDir dir;
   const std::string first = dir / "a.blob";
   const std::string second = dir / "b.blob";
-  ASSERT_EQ(run_apehost({"settings", PROBEFX_MODULE, "--colours", "010203,040506,070809", "--on-beat",
-                         "-o", first})
+  ASSERT_EQ(run_apehost({"settings", PROBEFX_MODULE, "--colours", "010203,040506,070809",
+                         "--on-beat", "-o", first})
                 .status,
             0);
   // A new first colour and a count of 2: colour 2 stays stored beyond the count, the flag stays on.
-  const auto run = run_apehost(
-      {"settings", PROBEFX_MODULE, "--from", first, "--colours", "aabbcc", "--count", "2", "-o", second});
+  const auto run = run_apehost({"settings", PROBEFX_MODULE, "--from", first, "--colours", "aabbcc",
+                                "--count", "2", "-o", second});
   ASSERT_EQ(run.status, 0) << run.err;
   const auto blob = read_bytes(second);
   EXPECT_EQ(word(blob, 0), 0x00AABBCCu);
@@ -114,7 +116,8 @@ TEST(CliSettings, StartsFromAnEarlierBlobAndKeepsWhatIsNotChanged) {
   EXPECT_EQ(word(blob, 68), 1u);
   EXPECT_NE(run.out.find("kept, not cycled: 2=070809\n"), std::string::npos) << run.out;
 
-  ASSERT_EQ(run_apehost({"settings", PROBEFX_MODULE, "--from", second, "--no-on-beat", "-o", first}).status,
+  ASSERT_EQ(run_apehost({"settings", PROBEFX_MODULE, "--from", second, "--no-on-beat", "-o", first})
+                .status,
             0);
   EXPECT_EQ(word(read_bytes(first), 68), 0u);
   EXPECT_EQ(word(read_bytes(first), 64), 2u);
@@ -124,7 +127,8 @@ TEST(CliSettings, RealEffectsWriteTheirDefaultsWithoutOptions) {
   if (real_effects().empty()) GTEST_SKIP() << "no effect modules in this build";
   hosttest::ScratchDir dir;
   for (const RealEffect& effect : real_effects()) {
-    const auto run = run_apehost({"settings", effect.module, "--count", "99", "-o", dir / "s.blob"});
+    const auto run =
+        run_apehost({"settings", effect.module, "--count", "99", "-o", dir / "s.blob"});
     ASSERT_EQ(run.status, 0) << run.err;
     const auto blob = read_bytes(dir / "s.blob");
     EXPECT_EQ(word(blob, 0), 0x00007FFFu);

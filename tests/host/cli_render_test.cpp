@@ -34,8 +34,8 @@ class CliRender : public ::testing::Test {
 
 TEST_F(CliRender, HandsEachRecordTheSoundBeatAndSizeAndSeedsFromTicks) {
   const std::string raw = dir_ / "out.raw";
-  const auto run = run_apehost(
-      {"render", PROBEFX_MODULE, "--trace", trace_, "--size", kSize, "--ticks", "3000000123", "--raw", raw});
+  const auto run = run_apehost({"render", PROBEFX_MODULE, "--trace", trace_, "--size", kSize,
+                                "--ticks", "3000000123", "--raw", raw});
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_NE(run.out.find("rendered 6 frames of 16x3"), std::string::npos) << run.out;
   EXPECT_NE(run.out.find("tick count 3000000123"), std::string::npos) << run.out;
@@ -51,10 +51,11 @@ TEST_F(CliRender, HandsEachRecordTheSoundBeatAndSizeAndSeedsFromTicks) {
     EXPECT_EQ(frame[2], static_cast<std::uint32_t>(f));
     EXPECT_EQ(frame[3], 0u) << "no --settings, no load_settings call";
     EXPECT_EQ(frame[4], record.beat ? 1u : 0u) << f;  // beat bytes of 0x80 etc. pass as 1
-    EXPECT_EQ(frame[5], std::uint32_t{record.sound[0]} << 16 | std::uint32_t{record.sound[576]} << 8 |
-                            record.sound[1152])
+    EXPECT_EQ(frame[5], std::uint32_t{record.sound[0]} << 16 |
+                            std::uint32_t{record.sound[576]} << 8 | record.sound[1152])
         << f;
-    EXPECT_EQ(frame[6], std::uint32_t{record.sound[1728]} << 16 | std::uint32_t{record.sound[2303]} << 8 |
+    EXPECT_EQ(frame[6], std::uint32_t{record.sound[1728]} << 16 |
+                            std::uint32_t{record.sound[2303]} << 8 |
                             static_cast<std::uint32_t>(beats))
         << f;
     EXPECT_EQ(frame[8], first_draw_after(3000000123u));
@@ -64,8 +65,8 @@ TEST_F(CliRender, HandsEachRecordTheSoundBeatAndSizeAndSeedsFromTicks) {
 
 TEST_F(CliRender, WithoutTicksTheRealClockSeedsAndIsReported) {
   const std::string raw = dir_ / "out.raw";
-  const auto run =
-      run_apehost({"render", PROBEFX_MODULE, "--trace", trace_, "--size", kSize, "--frames", "1", "--raw", raw});
+  const auto run = run_apehost({"render", PROBEFX_MODULE, "--trace", trace_, "--size", kSize,
+                                "--frames", "1", "--raw", raw});
   ASSERT_EQ(run.status, 0) << run.err;
   const auto words = raw_words(read_bytes(raw));
   ASSERT_EQ(words.size(), std::size_t{kW * kH});
@@ -77,8 +78,8 @@ TEST_F(CliRender, WithoutTicksTheRealClockSeedsAndIsReported) {
 TEST_F(CliRender, LoadsTheSettingsBlobOnceWithItsLength) {
   hosttest::write_bytes(dir_ / "short.blob", {0x03, 0x02, 0x01, 0x00, 0xEE});
   const std::string raw = dir_ / "out.raw";
-  auto run = run_apehost({"render", PROBEFX_MODULE, "--trace", trace_, "--size", kSize, "--ticks", "1",
-                          "--settings", dir_ / "short.blob", "--raw", raw});
+  auto run = run_apehost({"render", PROBEFX_MODULE, "--trace", trace_, "--size", kSize, "--ticks",
+                          "1", "--settings", dir_ / "short.blob", "--raw", raw});
   ASSERT_EQ(run.status, 0) << run.err;
   auto words = raw_words(read_bytes(raw));
   for (int f = 0; f < 6; ++f) {
@@ -101,12 +102,13 @@ TEST_F(CliRender, BackgroundFillsEveryFrameKeepLeavesThePreviousOne) {
   hosttest::write_bytes(dir_ / "s.blob", {0x56, 0x34, 0x12, 0x00});
   const std::string cleared = dir_ / "cleared.raw";
   const std::string kept = dir_ / "kept.raw";
-  ASSERT_EQ(run_apehost({"render", PROBEFX_MODULE, "--trace", trace_, "--size", kSize, "--ticks", "1",
-                         "--settings", dir_ / "s.blob", "--background", "0x0a0b0c", "--raw", cleared})
-                .status,
-            0);
-  ASSERT_EQ(run_apehost({"render", PROBEFX_MODULE, "--trace", trace_, "--size", kSize, "--ticks", "1",
-                         "--settings", dir_ / "s.blob", "--keep", "--raw", kept})
+  ASSERT_EQ(
+      run_apehost({"render", PROBEFX_MODULE, "--trace", trace_, "--size", kSize, "--ticks", "1",
+                   "--settings", dir_ / "s.blob", "--background", "0x0a0b0c", "--raw", cleared})
+          .status,
+      0);
+  ASSERT_EQ(run_apehost({"render", PROBEFX_MODULE, "--trace", trace_, "--size", kSize, "--ticks",
+                         "1", "--settings", dir_ / "s.blob", "--keep", "--raw", kept})
                 .status,
             0);
   const auto c = raw_words(read_bytes(cleared));
@@ -130,19 +132,19 @@ TEST_F(CliRender, BackgroundFillsEveryFrameKeepLeavesThePreviousOne) {
 
 TEST_F(CliRender, FramesLimitsTheCountAndZeroRecordsRenderNothing) {
   const std::string raw = dir_ / "out.raw";
-  ASSERT_EQ(run_apehost({"render", PROBEFX_MODULE, "--trace", trace_, "--size", kSize, "--ticks", "1",
-                         "--frames", "4", "--raw", raw})
+  ASSERT_EQ(run_apehost({"render", PROBEFX_MODULE, "--trace", trace_, "--size", kSize, "--ticks",
+                         "1", "--frames", "4", "--raw", raw})
                 .status,
             0);
   EXPECT_EQ(read_bytes(raw).size(), 4u * kW * kH * 4);
-  ASSERT_EQ(run_apehost({"render", PROBEFX_MODULE, "--trace", trace_, "--size", kSize, "--ticks", "1",
-                         "--frames", "60", "--raw", raw})
+  ASSERT_EQ(run_apehost({"render", PROBEFX_MODULE, "--trace", trace_, "--size", kSize, "--ticks",
+                         "1", "--frames", "60", "--raw", raw})
                 .status,
             0);
   EXPECT_EQ(read_bytes(raw).size(), 6u * kW * kH * 4);
   hosttest::write_numbered_trace(dir_ / "empty.trace", 0);
-  const auto run = run_apehost({"render", PROBEFX_MODULE, "--trace", dir_ / "empty.trace", "--size",
-                                kSize, "--raw", raw});
+  const auto run = run_apehost(
+      {"render", PROBEFX_MODULE, "--trace", dir_ / "empty.trace", "--size", kSize, "--raw", raw});
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_TRUE(read_bytes(raw).empty());
 }
@@ -157,12 +159,13 @@ TEST_F(CliRender, RawToStandardOutputKeepsTheStatusOffIt) {
 
 // Every effect under test: the probe, and the real ones once they are built.
 std::vector<std::string> effect_modules() {
-  return {PROBEFX_MODULE,
+  return {
+      PROBEFX_MODULE,
 #ifdef COILFX_MODULE
-          COILFX_MODULE,
+      COILFX_MODULE,
 #endif
 #ifdef BLOBFX_MODULE
-          BLOBFX_MODULE,
+      BLOBFX_MODULE,
 #endif
   };
 }
@@ -171,10 +174,11 @@ TEST(CliRenderEffects, TwoRunsWriteIdenticalBytesAndPngsMatchRaw) {
   hosttest::ScratchDir dir;
   const std::string trace = dir / "synth.trace";
   ASSERT_EQ(run_apehost({"trace-synth", "-o", trace, "--frames", "40", "--seed", "3"}).status, 0);
-  hosttest::write_bytes(dir / "s.blob", {0x00, 0x00, 0xFF, 0x00, 0x00, 0xFF, 0x00, 0x00, 0xFF, 0x00, 0x00,
-                                         0x00});
-  const std::vector<std::string> common = {"--trace", trace, "--size", "64x48", "--ticks", "777",
-                                           "--settings", dir / "s.blob", "--background", "102030"};
+  hosttest::write_bytes(dir / "s.blob",
+                        {0x00, 0x00, 0xFF, 0x00, 0x00, 0xFF, 0x00, 0x00, 0xFF, 0x00, 0x00, 0x00});
+  const std::vector<std::string> common = {"--trace",      trace,   "--size",     "64x48",
+                                           "--ticks",      "777",   "--settings", dir / "s.blob",
+                                           "--background", "102030"};
   for (const std::string& module : effect_modules()) {
     SCOPED_TRACE(module);
     std::vector<std::string> args = {"render", module};
@@ -220,8 +224,8 @@ TEST(CliRenderEffects, ATickCountChangesWhatTheRealEffectsDraw) {
     if (module == PROBEFX_MODULE) continue;
     SCOPED_TRACE(module);
     for (const char* ticks : {"1", "2"}) {
-      ASSERT_EQ(run_apehost({"render", module, "--trace", trace, "--size", "64x48", "--ticks", ticks,
-                             "--raw", dir / (std::string(ticks) + ".raw")})
+      ASSERT_EQ(run_apehost({"render", module, "--trace", trace, "--size", "64x48", "--ticks",
+                             ticks, "--raw", dir / (std::string(ticks) + ".raw")})
                     .status,
                 0);
     }

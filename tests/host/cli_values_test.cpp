@@ -1,8 +1,9 @@
 // Command-line values: frame sizes and colours, accepted and refused.
 
+#include "cli_values.hpp"
+
 #include <gtest/gtest.h>
 
-#include "cli_values.hpp"
 #include "host_error.hpp"
 
 namespace {
@@ -18,14 +19,16 @@ TEST(FrameSizeValue, ParsesWidthThenHeight) {
 }
 
 TEST(FrameSizeValue, RefusesZeroOversizeAndMalformed) {
-  for (const char* bad : {"0x240", "320x0", "16385x2", "2x16385", "320X240", "320", "x240", "320x",
-                          "+320x240", "320x-2", " 320x240", "320x240x2", "3.5x4", "99999999x1", ""}) {
+  for (const char* bad :
+       {"0x240", "320x0", "16385x2", "2x16385", "320X240", "320", "x240", "320x", "+320x240",
+        "320x-2", " 320x240", "320x240x2", "3.5x4", "99999999x1", ""}) {
     try {
       apehost::parse_frame_size("--size", bad);
       ADD_FAILURE() << bad << " was accepted";
     } catch (const HostError& e) {
       EXPECT_EQ(e.exit_status(), apehost::kExitBadInput);
-      EXPECT_EQ(std::string(e.what()).rfind("--size: '" + std::string(bad) + "'", 0), 0u) << e.what();
+      EXPECT_EQ(std::string(e.what()).rfind("--size: '" + std::string(bad) + "'", 0), 0u)
+          << e.what();
     }
   }
 }
@@ -38,8 +41,8 @@ TEST(ColourValue, ReadsRedGreenBlueInThatOrder) {
 }
 
 TEST(ColourValue, RefusesAnythingButSixHexDigits) {
-  for (const char* bad : {"", "fff", "12345", "1234567", "0x1234567", "gg0000", "#", "0x", "12 456",
-                          "-12345"}) {
+  for (const char* bad :
+       {"", "fff", "12345", "1234567", "0x1234567", "gg0000", "#", "0x", "12 456", "-12345"}) {
     EXPECT_THROW(apehost::parse_colour("--background", bad), HostError) << bad;
   }
 }
@@ -47,7 +50,8 @@ TEST(ColourValue, RefusesAnythingButSixHexDigits) {
 TEST(ColourList, SplitsOnCommasAndRefusesEmptyEntries) {
   EXPECT_EQ(apehost::parse_colour_list("--colours", "ff0000,00ff00,0000ff"),
             (std::vector<std::uint32_t>{0xFF0000u, 0x00FF00u, 0x0000FFu}));
-  EXPECT_EQ(apehost::parse_colour_list("--colours", "abcdef"), (std::vector<std::uint32_t>{0xABCDEFu}));
+  EXPECT_EQ(apehost::parse_colour_list("--colours", "abcdef"),
+            (std::vector<std::uint32_t>{0xABCDEFu}));
   for (const char* bad : {"ff0000,", ",ff0000", "ff0000,,00ff00", ""}) {
     EXPECT_THROW(apehost::parse_colour_list("--colours", bad), HostError) << bad;
   }

@@ -43,7 +43,8 @@ std::vector<std::uint8_t> read_bytes(const std::string& path) {
 
 void write_bytes(const std::string& path, const std::vector<std::uint8_t>& bytes) {
   std::ofstream out(path, std::ios::binary);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
   if (!out) throw std::runtime_error("cannot write " + path);
 }
 
@@ -64,7 +65,8 @@ DecodedPng decode_png(const std::string& path) {
   png.height = static_cast<int>(image.height);
   png.pixels.resize(static_cast<std::size_t>(png.width) * png.height);
   for (std::size_t i = 0; i < png.pixels.size(); ++i) {
-    png.pixels[i] = std::uint32_t{rgb[3 * i]} << 16 | std::uint32_t{rgb[3 * i + 1]} << 8 | rgb[3 * i + 2];
+    png.pixels[i] =
+        std::uint32_t{rgb[3 * i]} << 16 | std::uint32_t{rgb[3 * i + 1]} << 8 | rgb[3 * i + 2];
   }
   return png;
 }
@@ -73,7 +75,8 @@ apehost::TraceFrame numbered_frame(int f) {
   apehost::TraceFrame frame;
   frame.beat = f % 3 == 1;
   for (std::size_t i = 0; i < frame.sound.size(); ++i) {
-    frame.sound[i] = static_cast<std::uint8_t>((static_cast<std::size_t>(f) * 7 + i * 3 + i / 576) & 0xFF);
+    frame.sound[i] =
+        static_cast<std::uint8_t>((static_cast<std::size_t>(f) * 7 + i * 3 + i / 576) & 0xFF);
   }
   return frame;
 }

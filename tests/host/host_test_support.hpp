@@ -34,8 +34,8 @@ struct DecodedPng {
 };
 DecodedPng decode_png(const std::string& path);
 
-// A frame whose every byte tells where it is: frame f, byte i holds (f * 7 + i * 3 + i / 576) & 0xFF,
-// beat on every third frame with a beat byte other than 1.
+// A frame whose every byte tells where it is: frame f, byte i holds (f * 7 + i * 3 + i / 576) &
+// 0xFF, beat on every third frame with a beat byte other than 1.
 apehost::TraceFrame numbered_frame(int f);
 void write_numbered_trace(const std::string& path, int frames, std::uint32_t fps = 30);
 

@@ -1,11 +1,12 @@
 // The loader in-process, against the probe plug-in (the refusals are tested on the real binary).
 // This test binary is the hosting process, so its tick-count hook seeds the probe.
 
+#include "plugin_loader.hpp"
+
 #include <gtest/gtest.h>
 
 #include "fixed_tick.hpp"
 #include "host_error.hpp"
-#include "plugin_loader.hpp"
 
 namespace {
 

@@ -1,8 +1,8 @@
 // The settings blob as apehost reads and writes its fields.
 
-#include <gtest/gtest.h>
-
 #include "settings_blob.hpp"
+
+#include <gtest/gtest.h>
 
 namespace {
 

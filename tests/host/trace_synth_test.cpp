@@ -1,8 +1,8 @@
 // The synthetic trace: repeatable per seed, beats at the promised spacing, sound that moves.
 
-#include <gtest/gtest.h>
-
 #include "trace_synth.hpp"
+
+#include <gtest/gtest.h>
 
 namespace {
 

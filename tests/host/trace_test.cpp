@@ -1,11 +1,12 @@
 // The sound trace format: exact bytes written, round trip, and every kind of bad file refused on
 // opening with a message naming the file.
 
+#include "trace.hpp"
+
 #include <gtest/gtest.h>
 
 #include "host_error.hpp"
 #include "host_test_support.hpp"
-#include "trace.hpp"
 
 namespace {
 
@@ -54,8 +55,8 @@ TEST(Trace, WriterLaysOutHeaderAndRecordsExactly) {
   const std::vector<std::uint8_t> expected_header = {'A', 'P', 'E', 'T', 'R', 'A', 'C', 'E',
                                                      1,   0,   0,   0,   4,   3,   2,   1};
   EXPECT_EQ(std::vector<std::uint8_t>(bytes.begin(), bytes.begin() + 16), expected_header);
-  EXPECT_EQ(bytes[16], 1);          // beat byte of record 0
-  EXPECT_EQ(bytes[16 + 2305], 0);   // and of record 1
+  EXPECT_EQ(bytes[16], 1);         // beat byte of record 0
+  EXPECT_EQ(bytes[16 + 2305], 0);  // and of record 1
   // Sound bytes follow their beat byte in the host's order: spectrum 0, spectrum 1, waveform 0, 1.
   for (std::size_t i : {0u, 575u, 576u, 1152u, 1728u, 2303u}) {
     EXPECT_EQ(bytes[17 + i], a.sound[i]) << i;
@@ -125,7 +126,9 @@ TEST(Trace, BadFilesAreRefusedOnOpening) {
       {"rate.trace", with_records(header("APETRACE", 1, 0), 0), "frame rate of 0"},
       {"long.trace", with_records(header("APETRACE", 1, 30), 1), "not whole 2305-byte"},
       {"short.trace", with_records(header("APETRACE", 1, 30), -1), "not whole 2305-byte"},
-      {"stub.trace", {'A', 'P', 'E', 'T', 'R', 'A', 'C', 'E', 1, 0, 0}, "shorter than the 16-byte header"},
+      {"stub.trace",
+       {'A', 'P', 'E', 'T', 'R', 'A', 'C', 'E', 1, 0, 0},
+       "shorter than the 16-byte header"},
       {"empty.trace", {}, "shorter than the 16-byte header"},
   };
   for (const Case& c : cases) {

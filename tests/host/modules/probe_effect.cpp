@@ -2,15 +2,19 @@
 // report what the host did, so the host tests can check every argument of every call from the
 // pictures alone.
 //
-// Row 0, the report strip (frames at least kReportWidth wide, 2 high):
-//   0: tick count the constructor was seeded with, low 24 bits    1: its top 8 bits
-//   2: frames rendered before this one                            3: load_settings calls << 16 |
-//                                                                    last length (low 16 bits)
-//   4: the beat argument exactly as passed                        5: sound[0] << 16 | sound[576] << 8
-//                                                                    | sound[1152]
-//   6: sound[1728] << 16 | sound[2303] << 8 | beat-frame count   7: colours[0] of the settings
-//   8: the first random draw after seeding                        9: colour_count << 8 | on-beat
-//  10: width << 12 | height (low 12 bits each)                    11: what pixel 11 held on entry
+// Row 0, the report strip (frames at least kReportWidth wide, 2 high), pixel by pixel:
+//   0: the tick count the constructor was seeded with, low 24 bits
+//   1: its top 8 bits
+//   2: frames rendered before this one
+//   3: load_settings calls << 16 | the last length (low 16 bits)
+//   4: the beat argument exactly as passed
+//   5: sound[0] << 16 | sound[576] << 8 | sound[1152]
+//   6: sound[1728] << 16 | sound[2303] << 8 | beat frames seen (low 8 bits)
+//   7: colours[0] of the settings
+//   8: the first random draw after seeding
+//   9: colour_count << 8 | on_beat_change (low 8 bits)
+//  10: width << 12 | height (low 12 bits each)
+//  11: what pixel 11 held on entry
 // Row 1: one marker pixel per frame at column 1 + frame (mod width) in colours[colour_count - 1],
 // so a host that keeps the previous frame shows them all and a host that clears shows one.
 
@@ -46,7 +50,8 @@ class ProbeEffect final : public apefw::EffectBase {
       frame[3] = loads_ << 16 | (last_length_ & 0xFFFFu);
       frame[4] = static_cast<std::uint32_t>(beat);
       frame[5] = std::uint32_t{sound[0]} << 16 | std::uint32_t{sound[576]} << 8 | sound[1152];
-      frame[6] = std::uint32_t{sound[1728]} << 16 | std::uint32_t{sound[2303]} << 8 | (beats_ & 0xFFu);
+      frame[6] =
+          std::uint32_t{sound[1728]} << 16 | std::uint32_t{sound[2303]} << 8 | (beats_ & 0xFFu);
       frame[7] = settings_.colours[0];
       frame[8] = first_draw_;
       frame[9] = static_cast<std::uint32_t>(settings_.colour_count) << 8 |
@@ -85,5 +90,5 @@ class ProbeEffect final : public apefw::EffectBase {
 
 }  // namespace
 
-const apefw::ModuleIdentity apefw::kModuleIdentity = {
-    "Probe", "Render / Probe", &apefw::make_complete_effect<ProbeEffect>};
+const apefw::ModuleIdentity apefw::kModuleIdentity = {"Probe", "Render / Probe",
+                                                      &apefw::make_complete_effect<ProbeEffect>};
