@@ -1,10 +1,11 @@
 #!/usr/bin/env python3
-"""Writes the seed corpora of the effect fuzz targets (corpus/settings, corpus/frames).
+"""Writes the seed corpora of the fuzz targets (corpus/settings, corpus/frames, corpus/apehost).
 
 Each seed is a small program in the case language of cases/effect_cases.h, chosen so that the
 fuzzer starts from every kind of call: loads at the interesting lengths, counts in and out of range,
-every frame-size class, beats, and every way of making sound. Run it again after changing that
-language; the seeds are committed.
+every frame-size class, beats, and every way of making sound; and for apehost, good and broken
+traces and every command with good and bad arguments. Run it again after changing one of the
+languages; the seeds are committed.
 """
 import os
 import struct
@@ -117,6 +118,60 @@ def frames_seeds():
     return seeds
 
 
+# apehost target: byte 0 = 0 for a trace file (the rest), else a command line: a 16-bit length, that
+# many bytes of a file's contents, then the arguments separated by zero bytes (see apehost_fuzz.cpp
+# for the "@" names).
+def trace(records, fps=30, version=1, magic=b'APETRACE'):
+    out = magic + word(version) + word(fps)
+    for i in range(records):
+        out += bytes([i % 2]) + bytes((i * 11 + j * 7) & 0xFF for j in range(2304))
+    return out
+
+
+def command(file_bytes, *args):
+    return b'\x01' + struct.pack('<H', len(file_bytes)) + file_bytes + b'\x00'.join(
+        a.encode() for a in args)
+
+
+def apehost_seeds():
+    settings = blob(4, 1)
+    return {
+        'trace-valid': b'\x00' + trace(2),
+        'trace-empty': b'\x00',
+        'trace-no-frames': b'\x00' + trace(0),
+        'trace-truncated': b'\x00' + trace(1)[:-100],
+        'trace-bad-magic': b'\x00' + trace(1, magic=b'APETRACX'),
+        'trace-version-2': b'\x00' + trace(0, version=2),
+        'trace-zero-fps': b'\x00' + trace(0, fps=0),
+        'cli-info': command(b'', 'info', '@c'),
+        'cli-info-not-a-module': command(b'hello', 'info', '@s'),
+        'cli-info-directory': command(b'', 'info', '@d'),
+        'cli-info-missing': command(b'', 'info', 'nosuchfx'),
+        'cli-settings-build': command(b'', 'settings', '@b', '--colours', 'ff0000,#00ff00,0x0000ff',
+                                      '--count', '-3', '--on-beat', '-o', '@o'),
+        'cli-settings-from': command(settings, 'settings', '@c', '--from', '@s', '--no-on-beat',
+                                     '-o', '@o'),
+        'cli-settings-short-blob': command(settings[:40], 'settings', '@c', '--from', '@s'),
+        'cli-settings-bad-colour': command(b'', 'settings', '@c', '--colours', 'fg0000'),
+        'cli-render-raw': command(settings, 'render', '@c', '--trace', '@v', '--size', '32x24',
+                                  '--settings', '@s', '--ticks', '5', '--raw', '@o'),
+        'cli-render-png': command(trace(1), 'render', '@b', '--trace', '@t', '--size', '17x9',
+                                  '--png', '@p', '--keep', '--frames', '1'),
+        'cli-render-bad-trace': command(b'APETRACE', 'render', '@c', '--trace', '@t', '--size',
+                                        '8x8', '--raw', '-'),
+        'cli-render-bad-size': command(b'', 'render', '@c', '--trace', '@v', '--size', '0x-1',
+                                       '--raw', '@o'),
+        'cli-render-no-output': command(b'', 'render', '@c', '--trace', '@v', '--size', '8x8'),
+        'cli-render-bad-pattern': command(b'', 'render', '@c', '--trace', '@v', '--size', '8x8',
+                                          '--png', 'frame-%q.png'),
+        'cli-trace-synth': command(b'', 'trace-synth', '-o', '@o', '--frames', '3', '--fps',
+                                   '25', '--seed', '9'),
+        'cli-unknown': command(b'', 'bogus', '--x'),
+        'cli-help': command(b'', '--help'),
+        'cli-missing-value': command(b'', 'render', '@c', '--trace'),
+    }
+
+
 def write(directory, seeds):
     path = os.path.join(HERE, 'corpus', directory)
     os.makedirs(path, exist_ok=True)
@@ -128,3 +183,4 @@ def write(directory, seeds):
 if __name__ == '__main__':
     write('settings', settings_seeds())
     write('frames', frames_seeds())
+    write('apehost', apehost_seeds())

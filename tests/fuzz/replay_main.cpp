@@ -5,16 +5,24 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <vector>
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size);
+// A target that sets itself up first defines this, as under libFuzzer.
+extern "C" __attribute__((weak)) int LLVMFuzzerInitialize(int* argc, char*** argv);
 
 int main(int argc, char** argv) {
   namespace fs = std::filesystem;
   std::vector<fs::path> files;
+  for (int i = 1; i < argc; ++i) {
+    // Absolute, since the target may change the working directory.
+    argv[i] = strdup(fs::absolute(argv[i]).c_str());
+  }
+  if (LLVMFuzzerInitialize) LLVMFuzzerInitialize(&argc, &argv);
   for (int i = 1; i < argc; ++i) {
     std::error_code error;
     if (fs::is_directory(argv[i], error)) {

@@ -1,0 +1,277 @@
+// libFuzzer target: apehost's readers and its command line, in-process. Only clear errors, never a
+// crash: every run ends with status 0, 1 or 2, and a failing one says why on standard error in one
+// line "apehost: ..." (after any "apehost: note: ..." lines).
+//
+// Byte 0 chooses what the rest is:
+//   0: a sound trace file. It is read to the end; one that reads is written again with the trace
+//      writer and must come out the same (beat bytes as 0 or 1); one that is refused names the
+//      file.
+//   1: a command line. Bytes 1-2 (little-endian) give the length of a file's contents that follow;
+//      the rest are the arguments, separated by zero bytes. The argument "@t" or "@s" names that
+//      file (as a trace or a settings blob: the same file), "@v" a valid three-frame trace, "@c"
+//      and "@b" the coilfx and blobfx modules, "@o" an output file, "@p" a PNG name pattern, "@d" a
+//      directory. A file that starts like a shared library is not tried (the dynamic loader is
+//      not what this target tests). Every other argument is passed as it is, but never one with a
+//      '/', so that no file outside the scratch directory (the working directory of the run) is
+//      touched, and never a frame size over 512 x 512 nor a trace-synth of more than 64 frames, so
+//      that one run stays small.
+
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "host_error.hpp"
+#include "trace.hpp"
+#include "trace_synth.hpp"
+
+int apehost_main(int argc, char** argv);
+
+namespace {
+
+namespace fs = std::filesystem;
+
+fs::path g_scratch;
+std::string g_input, g_valid_trace, g_output, g_pattern, g_directory, g_errors;
+
+[[noreturn]] void fail(const std::string& why) {
+  std::fprintf(stderr, "apehost case failed: %s\n", why.c_str());
+  std::abort();
+}
+
+void write_file(const std::string& path, const std::uint8_t* data, std::size_t size) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+  if (!out) fail("cannot write " + path);
+}
+
+std::vector<std::uint8_t> read_file(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), {}};
+}
+
+// Everything a run may have left in the scratch directory goes, except the fixed files.
+void clean_scratch() {
+  std::error_code error;
+  for (const auto& entry : fs::directory_iterator(g_scratch, error)) {
+    const std::string path = entry.path().string();
+    if (path == g_valid_trace || path == g_directory) continue;
+    fs::remove_all(entry.path(), error);
+  }
+}
+
+void remove_scratch() {
+  std::error_code error;
+  fs::remove_all(g_scratch, error);
+}
+
+void check_one_line(const std::string& text, const std::string& subject, const std::string& start,
+                    bool allow_notes) {
+  if (text.empty() || text.back() != '\n') fail(subject + ": error without a final line: " + text);
+  std::size_t begin = 0;
+  for (;;) {
+    const std::size_t end = text.find('\n', begin);
+    const std::string line = text.substr(begin, end - begin);
+    const bool last = end + 1 == text.size();
+    if (last) {
+      if (line.rfind(start, 0) != 0 || line.size() <= start.size()) {
+        fail(subject + ": unclear error line: " + line);
+      }
+      return;
+    }
+    if (!allow_notes || line.rfind("apehost: note: ", 0) != 0) {
+      fail(subject + ": more than one line of error: " + text);
+    }
+    begin = end + 1;
+  }
+}
+
+void trace_case(const std::uint8_t* data, std::size_t size) {
+  write_file(g_input, data, size);
+  std::vector<apehost::TraceFrame> frames;
+  std::uint32_t fps = 0;
+  try {
+    apehost::TraceReader reader(g_input);
+    fps = reader.frames_per_second();
+    apehost::TraceFrame frame;
+    while (reader.read(frame)) frames.push_back(frame);
+    if (frames.size() != reader.frame_count()) fail("trace: fewer records read than counted");
+  } catch (const apehost::HostError& e) {
+    check_one_line(std::string(e.what()) + "\n", "trace", g_input + ": ", false);
+    if (e.exit_status() != apehost::kExitBadInput) fail("trace: a bad file is not bad input");
+    return;
+  }
+  // It read, so it was a whole trace: writing it again gives the same bytes, but for the beat
+  // bytes, which any nonzero value sets and the writer writes as 1.
+  apehost::TraceWriter writer(g_output, fps);
+  for (const apehost::TraceFrame& frame : frames) writer.write(frame);
+  writer.close();
+  std::vector<std::uint8_t> expected(data, data + size);
+  for (std::size_t at = apehost::kTraceHeaderBytes; at < expected.size();
+       at += apehost::kTraceRecordBytes) {
+    expected[at] = expected[at] != 0;
+  }
+  if (read_file(g_output) != expected) fail("trace: read and written again, the file changed");
+}
+
+// Numbers in an argument, as the digit runs in it.
+std::vector<unsigned long long> digit_runs(const std::string& s) {
+  std::vector<unsigned long long> runs;
+  for (std::size_t i = 0; i < s.size();) {
+    if (s[i] < '0' || s[i] > '9') {
+      ++i;
+      continue;
+    }
+    unsigned long long v = 0;
+    for (; i < s.size() && s[i] >= '0' && s[i] <= '9'; ++i)
+      v = v > 1000000 ? v : v * 10 + (s[i] - '0');
+    runs.push_back(v);
+  }
+  return runs;
+}
+
+// Whether an argument could make a run large: a frame size over 512 x 512 in any spelling, or a
+// trace-synth frame count over 64.
+bool too_large(const std::string& argument, const std::string& previous) {
+  const std::vector<unsigned long long> runs = digit_runs(argument);
+  if (argument.find_first_of("xX") != std::string::npos) {
+    for (const unsigned long long v : runs) {
+      if (v > 512) return true;
+    }
+  }
+  if (previous == "--frames" || argument.rfind("--frames=", 0) == 0) {
+    for (const unsigned long long v : runs) {
+      if (v > 64) return true;
+    }
+  }
+  return false;
+}
+
+void command_line_case(const std::uint8_t* data, std::size_t size) {
+  if (size < 2) return;
+  std::size_t file_bytes = data[0] | std::size_t{data[1]} << 8;
+  data += 2;
+  size -= 2;
+  if (file_bytes > size) file_bytes = size;
+  // Not a shared library: the dynamic loader is not ours to fuzz.
+  if (file_bytes >= 4 && std::memcmp(data,
+                                     "\x7f"
+                                     "ELF",
+                                     4) == 0)
+    return;
+  write_file(g_input, data, file_bytes);
+  data += file_bytes;
+  size -= file_bytes;
+
+  std::vector<std::string> args{"apehost"};
+  bool newline_given = false;
+  std::string current;
+  for (std::size_t i = 0; i <= size; ++i) {
+    if (i < size && data[i] != 0) {
+      current.push_back(static_cast<char>(data[i]));
+      continue;
+    }
+    if (current.find('/') != std::string::npos) return;
+    if (too_large(current, args.back())) return;
+    newline_given = newline_given || current.find('\n') != std::string::npos;
+    if (current == "@t" || current == "@s")
+      current = g_input;
+    else if (current == "@v")
+      current = g_valid_trace;
+    else if (current == "@c")
+      current = COILFX_MODULE_FILE;
+    else if (current == "@b")
+      current = BLOBFX_MODULE_FILE;
+    else if (current == "@o")
+      current = g_output;
+    else if (current == "@p")
+      current = g_pattern;
+    else if (current == "@d")
+      current = g_directory;
+    args.push_back(current);
+    current.clear();
+    if (args.size() > 24) return;
+  }
+  std::vector<char*> argv;
+  for (std::string& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+
+  // Standard output to nowhere, standard error into a file to look at.
+  std::fflush(stdout);
+  std::cout.flush();
+  const int saved_out = dup(1), saved_err = dup(2);
+  const int null_fd = open("/dev/null", O_WRONLY);
+  const int err_fd = open(g_errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  if (saved_out < 0 || saved_err < 0 || null_fd < 0 || err_fd < 0) fail("cannot redirect output");
+  dup2(null_fd, 1);
+  dup2(err_fd, 2);
+  const int status = apehost_main(static_cast<int>(args.size()), argv.data());
+  std::cout.flush();
+  std::cerr.flush();
+  std::fflush(stdout);
+  std::fflush(stderr);
+  dup2(saved_out, 1);
+  dup2(saved_err, 2);
+  for (const int fd : {saved_out, saved_err, null_fd, err_fd}) close(fd);
+  std::cout.clear();
+  std::cerr.clear();
+
+  std::string command;
+  for (std::size_t i = 1; i < args.size(); ++i) command += " " + args[i];
+  if (status != 0 && status != apehost::kExitFailure && status != apehost::kExitBadInput) {
+    fail("apehost" + command + ": exit status " + std::to_string(status));
+  }
+  if (status != 0 && !newline_given) {
+    const std::vector<std::uint8_t> err = read_file(g_errors);
+    check_one_line(std::string(err.begin(), err.end()), "apehost" + command, "apehost: ", true);
+  }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  std::string pattern = (fs::temp_directory_path() / "apehost-fuzz-XXXXXX").string();
+  if (!mkdtemp(pattern.data())) fail("cannot make a scratch directory");
+  g_scratch = pattern;
+  std::atexit(remove_scratch);
+  g_input = (g_scratch / "input").string();
+  g_valid_trace = (g_scratch / "valid.trace").string();
+  g_output = (g_scratch / "out").string();
+  g_pattern = (g_scratch / "frame-%03d.png").string();
+  g_directory = (g_scratch / "dir").string();
+  g_errors = (g_scratch / "errors").string();
+  fs::create_directory(g_directory);
+  apehost::TraceWriter writer(g_valid_trace, 30);
+  apehost::TraceSynthesizer synth(7);
+  for (int i = 0; i < 3; ++i) writer.write(synth.next());
+  writer.close();
+  // The modules stay loaded from here on: the host's own loads of them only count references, so
+  // they are not mapped and instrumented anew for every input.
+  for (const char* module : {COILFX_MODULE_FILE, BLOBFX_MODULE_FILE}) {
+    if (!dlopen(module, RTLD_NOW | RTLD_LOCAL)) fail(std::string("cannot load ") + module);
+  }
+  // Relative names in the arguments resolve inside the scratch directory.
+  fs::current_path(g_scratch);
+  return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  if (size == 0) return 0;
+  if (data[0] == 0) {
+    trace_case(data + 1, size - 1);
+  } else {
+    command_line_case(data + 1, size - 1);
+  }
+  clean_scratch();
+  return 0;
+}

@@ -1,0 +1,3 @@
+// apehost's main, compiled under another name so that the fuzz target can call it in-process.
+#define main apehost_main
+#include "main.cpp"
