@@ -9,7 +9,8 @@
  *   screenshot <module> <out.bmp>                      (Windows, needs a display)
  *   make-trace <trace> <frames>
  *   render <module> <trace> <out.raw> <width> <height> <ticks> <default|cycling> [misalign]
- *   compare <a.raw> <b.raw> <width> <height>           (exit 0 only when identical) */
+ *   compare <a.raw> <b.raw> <width> <height>           (exit 0 only when identical)
+ *   fuzz-replay <settings|frames> <coilfx> <blobfx> <corpus dir> */
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -59,6 +60,9 @@ int main(int argc, char** argv) {
   if (strcmp(command, "compare") == 0 && argc == 6) {
     long differing = compare_frame_files(argv[2], argv[3], atoi(argv[4]), atoi(argv[5]));
     return differing == 0 ? 0 : 1;
+  }
+  if (strcmp(command, "fuzz-replay") == 0 && argc == 6) {
+    return run_fuzz_replay(argv[2], argv[3], argv[4], argv[5]);
   }
 #ifdef _WIN32
   if (strcmp(command, "stack") == 0 && argc == 5) return run_stack_suite(argv[2], argv[3], argv[4]);

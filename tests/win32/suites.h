@@ -8,5 +8,7 @@ int run_exports_suite(const char* module_path);
 int run_template_suite(const char* module_path, const char* about_title, const char* credit);
 int run_panel_suite(const char* module_path);
 int run_screenshot(const char* module_path, const char* bmp_path);
+int run_fuzz_replay(const char* kind, const char* coil_path, const char* blob_path,
+                    const char* corpus_dir);
 
 #endif /* APE_TEST_SUITES_H */
