@@ -1,114 +1,125 @@
-// apehost render: one effect over a sound trace, frame by frame, the way the host drives it, into
-// a raw video stream or numbered PNG files.
+// apehost render: effects over a sound trace or a song, frame by frame, the way the host drives
+// them, into a video file, a raw video stream or numbered PNG files.
 
 #include <algorithm>
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "cli_values.hpp"
+#include "command_options.hpp"
 #include "commands.hpp"
-#include "file_io.hpp"
+#include "frame_render.hpp"
 #include "frame_sink.hpp"
 #include "host_error.hpp"
-#include "host_ticks.hpp"
-#include "plugin_loader.hpp"
 #include "trace.hpp"
+#include "video_encoder.hpp"
 
 namespace apehost {
 namespace {
 
-// A settings blob longer than this is not a settings blob at all; the effect would ignore anything
-// over 72 bytes anyway.
-constexpr std::size_t kMaxSettingsFile = 64 * 1024;
+constexpr const char* kDefaultRenderSize = "1280x720";
 
 struct RenderOptions {
-  std::string plugin;
+  ChainOptions chain;
+  BackgroundOptions background;
   std::string trace;
-  std::string size;
-  std::uint32_t ticks = 0;
-  std::string settings;
-  std::string background = "0x000000";
-  bool keep = false;
+  std::string audio;
+  std::string size = kDefaultRenderSize;
+  int fps = audio::kDefaultFramesPerSecond;
   std::uint64_t frames = 0;
+  std::string video;
   std::string raw;
   std::string png;
-  CLI::Option* ticks_option = nullptr;
-  CLI::Option* settings_option = nullptr;
+  int crf = kDefaultCrf;
+  std::string ffmpeg;
+  CLI::Option* trace_option = nullptr;
+  CLI::Option* audio_option = nullptr;
+  CLI::Option* fps_option = nullptr;
   CLI::Option* frames_option = nullptr;
+  CLI::Option* video_option = nullptr;
   CLI::Option* raw_option = nullptr;
   CLI::Option* png_option = nullptr;
+  CLI::Option* crf_option = nullptr;
+  CLI::Option* ffmpeg_option = nullptr;
 };
 
 int run_render(const RenderOptions& o) {
   // Every argument and input file is checked before the first frame, and before an output exists.
   const FrameSize size = parse_frame_size("--size", o.size);
-  const std::uint32_t background = parse_colour("--background", o.background);
-  if (!o.raw_option->count() && !o.png_option->count()) {
-    throw bad_input("render", "no output: give --raw OUT or --png PATTERN");
+  const Background background = resolve_background(o.background);
+  const bool to_video = o.video_option->count() > 0;
+  if (!to_video && !o.raw_option->count() && !o.png_option->count()) {
+    throw bad_input("render", "no output: give -o OUT.mp4, --raw OUT or --png PATTERN");
+  }
+  if (!o.trace_option->count() && !o.audio_option->count()) {
+    throw bad_input("render", "no sound: give --audio FILE or --trace TRACE");
+  }
+  if (o.trace_option->count() && o.fps_option->count()) {
+    throw bad_input("--fps", "a trace keeps the frame rate it was recorded at");
+  }
+  if (!to_video && (o.crf_option->count() || o.ffmpeg_option->count())) {
+    throw bad_input(o.crf_option->count() ? "--crf" : "--ffmpeg", "only for video output (-o)");
   }
   if (o.png_option->count()) {
     [[maybe_unused]] const FramePattern checked(o.png);  // a bad pattern is refused here
   }
-
-  const PluginModule module = PluginModule::load(resolve_plugin_path(o.plugin));
-  std::vector<std::uint8_t> blob;
-  if (o.settings_option->count()) {
-    blob = read_file_bytes(o.settings, kMaxSettingsFile);
-    if (blob.size() > APE_SETTINGS_BYTES) {
-      std::cerr << "apehost: note: " << o.settings << " has " << blob.size()
-                << " bytes; effects ignore a settings blob longer than " << APE_SETTINGS_BYTES
-                << "\n";
-    }
+  std::string ffmpeg;
+  if (to_video) {
+    check_video_size("--size", size.width, size.height);
+    ffmpeg = find_ffmpeg(o.ffmpeg);
   }
-  TraceReader trace(o.trace);
-  const std::uint64_t frame_total =
-      o.frames_option->count() ? std::min(o.frames, trace.frame_count()) : trace.frame_count();
+  const ChainPlan plan = plan_chain(o.chain);
 
-  // The effect's constructor seeds its random generator from the tick count it asks us for.
-  if (o.ticks_option->count()) {
-    fix_tick_count(o.ticks);
+  // The sound: a recorded trace, or a song analysed here at the frame rate asked for.
+  std::optional<TraceReader> trace;
+  std::optional<audio::AudioBuffer> song;
+  std::vector<audio::SoundFrame> analysed;
+  FrameFeed feed;
+  std::uint64_t available = 0;
+  int fps = o.fps;
+  if (o.trace_option->count()) {
+    trace.emplace(o.trace);
+    available = trace->frame_count();
+    fps = static_cast<int>(trace->frames_per_second());
+    feed = [&trace](TraceFrame& record) { return trace->read(record); };
   } else {
-    use_real_tick_count();
+    song = load_audio(o.audio);
+    analysed = audio::analyse(*song, fps);
+    available = analysed.size();
+    feed = feed_from(analysed);
   }
-  EffectInstance effect = module.create_effect();
-  if (o.settings_option->count()) {
-    // The host hands the stored blob over as it is, length and all.
-    effect.load_settings(blob.data(), static_cast<int>(blob.size()));
-  }
+  const std::uint64_t total =
+      o.frames_option->count() ? std::min(o.frames, available) : available;
+
+  EffectChain chain = create_chain(plan);
 
   // Created last, so a refused run leaves no output behind.
-  std::unique_ptr<FrameSink> sink;
-  if (o.raw_option->count()) {
-    sink = std::make_unique<RawFrameSink>(o.raw);
+  std::optional<SongVideo> video;
+  std::unique_ptr<FrameSink> file_sink;
+  FrameSink* sink = nullptr;
+  if (to_video) {
+    video.emplace(ffmpeg, o.video, size.width, size.height, fps, o.crf, song ? &*song : nullptr);
+    sink = &video->sink();
+  } else if (o.raw_option->count()) {
+    file_sink = std::make_unique<RawFrameSink>(o.raw);
+    sink = file_sink.get();
   } else {
-    sink = std::make_unique<PngFrameSink>(o.png);
+    file_sink = std::make_unique<PngFrameSink>(o.png);
+    sink = file_sink.get();
   }
-
-  const std::size_t pixels =
-      static_cast<std::size_t>(size.width) * static_cast<std::size_t>(size.height);
-  std::vector<std::uint32_t> frame(pixels, background);
-  std::vector<std::uint32_t> scratch(pixels, 0);
-  TraceFrame record;
-  for (std::uint64_t index = 0; index < frame_total && trace.read(record); ++index) {
-    // The host clears to its background before each effect chain, or keeps the last image.
-    if (!o.keep) std::fill(frame.begin(), frame.end(), background);
-    effect.render_frame(record.sound.data(), record.beat, frame.data(), scratch.data(), size.width,
-                        size.height);
-    sink->write(index, frame.data(), size.width, size.height);
-  }
-  sink->finish();
+  const std::uint64_t rendered =
+      render_frames(chain, background, size.width, size.height, total, feed, *sink);
 
   // Status goes where the frames don't.
   std::ostream& status = o.raw == "-" ? std::cerr : std::cout;
-  std::uint32_t seed = 0;
-  const bool seeded = last_lent_tick_count(seed);
-  status << "rendered " << frame_total << " frame" << (frame_total == 1 ? "" : "s") << " of "
-         << size.width << "x" << size.height << " at " << trace.frames_per_second()
-         << " frames per second with " << module.long_description();
-  if (seeded) status << " (tick count " << seed << ")";
-  status << " to " << (o.raw_option->count() ? (o.raw == "-" ? "standard output" : o.raw) : o.png)
-         << "\n";
+  const std::string destination =
+      to_video ? o.video
+               : o.raw_option->count() ? (o.raw == "-" ? "standard output" : o.raw) : o.png;
+  status << "rendered " << rendered << " frame" << (rendered == 1 ? "" : "s") << " of "
+         << size.width << "x" << size.height << " at " << fps << " frames per second with "
+         << chain.description() << tick_count_note() << " to " << destination << "\n";
   return 0;
 }
 
@@ -117,30 +128,34 @@ int run_render(const RenderOptions& o) {
 Command add_render_command(CLI::App& parent) {
   auto o = std::make_shared<RenderOptions>();
   CLI::App* app = parent.add_subcommand(
-      "render", "Render an effect over a sound trace into raw video or PNG files");
-  app->add_option("PLUGIN", o->plugin, kPluginHelp)->required();
-  app->add_option("--trace", o->trace, "Sound trace (apehost trace-synth writes one)")
-      ->required()
-      ->type_name("TRACE");
-  app->add_option("--size", o->size, "Frame size WIDTHxHEIGHT, e.g. 320x240")
-      ->required()
+      "render",
+      "Render effects over a song or a sound trace into a video file, raw video or PNG files");
+  add_chain_options(*app, o->chain, true);
+  o->audio_option =
+      app->add_option("--audio", o->audio,
+                      "Song to render (WAV, FLAC, Ogg, MP3, ...): analysed at --fps, and muxed "
+                      "into the video")
+          ->type_name("FILE");
+  o->trace_option = app->add_option("--trace", o->trace,
+                                    "Sound trace instead of a song (apehost analyse and "
+                                    "trace-synth write them)")
+                        ->type_name("TRACE");
+  o->trace_option->excludes(o->audio_option);
+  app->add_option("--size", o->size,
+                  std::string("Frame size WIDTHxHEIGHT (default ") + kDefaultRenderSize + ")")
       ->type_name("WxH");
-  o->ticks_option =
-      app->add_option(
-             "--ticks", o->ticks,
-             "Tick count the effect seeds its random generator with (default: the real clock)")
-          ->type_name("N");
-  o->settings_option =
-      app->add_option("--settings", o->settings, "Settings blob loaded once before the first frame")
-          ->type_name("BLOB");
-  auto* background = app->add_option("--background", o->background,
-                                     "Colour each frame starts from, 0xRRGGBB (default 0x000000)")
-                         ->type_name("0xRRGGBB");
-  app->add_flag("--keep", o->keep, "Start each frame from the previous one instead")
-      ->excludes(background);
+  o->fps_option = add_fps_option(*app, o->fps,
+                                 "Frames per second of a song's render (default " +
+                                     std::to_string(audio::kDefaultFramesPerSecond) +
+                                     "); a trace has its own");
+  add_background_options(*app, o->background);
   o->frames_option =
-      app->add_option("--frames", o->frames, "Render at most this many frames of the trace")
-          ->type_name("K");
+      app->add_option("--frames", o->frames, "Render at most this many frames")->type_name("K");
+  o->video_option =
+      app->add_option("-o,--output", o->video,
+                      "Write a video: H.264 (yuv420p, constant frame rate) with the song as AAC, "
+                      "through ffmpeg; the size must be even")
+          ->type_name("OUT.mp4");
   o->raw_option = app->add_option("--raw", o->raw,
                                   "Write all frames to this file (- for standard output): "
                                   "little-endian 32-bit 0x00RRGGBB "
@@ -151,6 +166,16 @@ Command add_render_command(CLI::App& parent) {
                       "Write one PNG per frame, numbered from 0 by a pattern like frames/%05d.png")
           ->type_name("PATTERN");
   o->raw_option->excludes(o->png_option);
+  o->video_option->excludes(o->raw_option);
+  o->video_option->excludes(o->png_option);
+  o->crf_option = app->add_option("--crf", o->crf,
+                                  "Video quality, 0 (lossless) to 51 (worst); default " +
+                                      std::to_string(kDefaultCrf))
+                      ->type_name("N")
+                      ->check(CLI::Range(0, kMaxCrf));
+  o->ffmpeg_option =
+      app->add_option("--ffmpeg", o->ffmpeg, "The ffmpeg program (default: ffmpeg on PATH)")
+          ->type_name("PATH");
   return {app, [o] { return run_render(*o); }};
 }
 

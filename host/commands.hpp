@@ -17,6 +17,10 @@ Command add_info_command(CLI::App& parent);
 Command add_settings_command(CLI::App& parent);
 Command add_render_command(CLI::App& parent);
 Command add_trace_synth_command(CLI::App& parent);
+Command add_analyse_command(CLI::App& parent);
+Command add_play_command(CLI::App& parent);
+Command add_devices_command(CLI::App& parent);
+Command add_demo_command(CLI::App& parent);
 
 // The help text of every PLUGIN argument.
 inline constexpr const char* kPluginHelp =

@@ -3,8 +3,11 @@
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <system_error>
 
 #include "host_error.hpp"
 
@@ -38,6 +41,22 @@ void write_file_bytes(const std::string& path, const std::uint8_t* bytes, std::s
   }
   if (std::fclose(file.release()) != 0)
     throw failure(path, "write failed (" + errno_text(errno) + ")");
+}
+
+TemporaryDirectory::TemporaryDirectory() {
+  std::error_code error;
+  std::filesystem::path base = std::filesystem::temp_directory_path(error);
+  if (error) base = "/tmp";
+  std::string pattern = (base / "apehost-XXXXXX").string();
+  if (!mkdtemp(pattern.data())) {
+    throw failure(pattern, "cannot create a temporary directory (" + errno_text(errno) + ")");
+  }
+  path_ = pattern;
+}
+
+TemporaryDirectory::~TemporaryDirectory() {
+  std::error_code ignored;
+  std::filesystem::remove_all(path_, ignored);
 }
 
 }  // namespace apehost

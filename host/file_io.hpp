@@ -22,4 +22,18 @@ std::vector<std::uint8_t> read_file_bytes(const std::string& path, std::size_t m
 // Creates or replaces the file with exactly these bytes.
 void write_file_bytes(const std::string& path, const std::uint8_t* bytes, std::size_t count);
 
+// A private directory under the system's temporary directory, removed with its contents when this
+// goes.
+class TemporaryDirectory {
+ public:
+  TemporaryDirectory();  // throws a failure naming the directory it could not make
+  ~TemporaryDirectory();
+  TemporaryDirectory(const TemporaryDirectory&) = delete;
+  TemporaryDirectory& operator=(const TemporaryDirectory&) = delete;
+  std::string path(const std::string& name) const { return path_ + "/" + name; }
+
+ private:
+  std::string path_;
+};
+
 }  // namespace apehost

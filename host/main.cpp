@@ -20,6 +20,7 @@ int main(int argc, char** argv) {
       apehost::add_settings_command(app),
       apehost::add_render_command(app),
       apehost::add_trace_synth_command(app),
+      apehost::add_analyse_command(app),
   };
 
   // CLI11 would call an unknown command a missing one; name it instead.
