@@ -74,7 +74,7 @@ struct FrameSize {
 
 // One run: a fresh effect with a fixed seed through frames [first, last) of the trace, at one
 // size or cycling through several (every change re-fits the depth buffer).
-struct RunSpec {
+struct FrameRun {
   const char* name;
   std::vector<FrameSize> sizes;  // frame f uses sizes[f % sizes.size()]
   int first;
@@ -82,8 +82,8 @@ struct RunSpec {
   bool many_colours;  // five colours with the beat jump (one more random draw per beat)
 };
 
-const std::vector<RunSpec>& runs() {
-  static const std::vector<RunSpec> all = {
+const std::vector<FrameRun>& runs() {
+  static const std::vector<FrameRun> all = {
       {"320x240", {{320, 240}}, 0, kTraceFrames, false},
       {"641x479_colours", {{641, 479}}, 0, kTraceFrames, true},
       {"1x1", {{1, 1}}, 0, kTraceFrames, false},
@@ -100,12 +100,12 @@ const std::vector<RunSpec>& runs() {
 }
 
 template <class Effect>
-std::vector<std::uint64_t> run_frames(const RunSpec& spec,
+std::vector<std::uint64_t> run_frames(const FrameRun& run,
                                       const std::function<void(Effect&)>& prepare = {}) {
   testsupport::set_fixed_tick(0x2468ACEu);
   auto effect = std::make_unique<Effect>();
   if (prepare) prepare(*effect);
-  if (spec.many_colours) {
+  if (run.many_colours) {
     const std::uint32_t colours[5] = {0xFF2010u, 0x10E0A0u, 0x3050FFu, 0xFFFFFFu, 0x000000u};
     for (int i = 0; i < 5; ++i) effect->settings.colours[i] = colours[i];
     effect->settings.colour_count = 5;
@@ -113,8 +113,8 @@ std::vector<std::uint64_t> run_frames(const RunSpec& spec,
   }
   std::vector<std::uint64_t> sums;
   std::vector<std::uint32_t> frame;
-  for (int f = spec.first; f < spec.last; ++f) {
-    const FrameSize size = spec.sizes[static_cast<std::size_t>(f) % spec.sizes.size()];
+  for (int f = run.first; f < run.last; ++f) {
+    const FrameSize size = run.sizes[static_cast<std::size_t>(f) % run.sizes.size()];
     frame.assign(static_cast<std::size_t>(size.width) * static_cast<std::size_t>(size.height), 0u);
     paint_background(frame, size.width, size.height, f);
     const TraceFrame t = trace_frame(f);
@@ -161,28 +161,28 @@ const Recorded* recorded(const std::string& name) {
 }
 
 TEST(Exactness, CoilFramesMatchTheRecordedChecksums) {
-  for (const RunSpec& spec : runs()) {
-    const std::uint64_t sum = fold(run_frames<coilfx::CoilEffect>(spec));
-    const Recorded* r = recorded(spec.name);
-    std::printf("coil %s 0x%016" PRIX64 "\n", spec.name, sum);
+  for (const FrameRun& run : runs()) {
+    const std::uint64_t sum = fold(run_frames<coilfx::CoilEffect>(run));
+    const Recorded* r = recorded(run.name);
+    std::printf("coil %s 0x%016" PRIX64 "\n", run.name, sum);
     if (r == nullptr) {
-      ADD_FAILURE() << "no checksum recorded for " << spec.name;
+      ADD_FAILURE() << "no checksum recorded for " << run.name;
       continue;
     }
-    EXPECT_EQ(sum, r->coil) << spec.name;
+    EXPECT_EQ(sum, r->coil) << run.name;
   }
 }
 
 TEST(Exactness, BlobFramesMatchTheRecordedChecksums) {
-  for (const RunSpec& spec : runs()) {
-    const std::uint64_t sum = fold(run_frames<blobfx::BlobEffect>(spec));
-    const Recorded* r = recorded(spec.name);
-    std::printf("blob %s 0x%016" PRIX64 "\n", spec.name, sum);
+  for (const FrameRun& run : runs()) {
+    const std::uint64_t sum = fold(run_frames<blobfx::BlobEffect>(run));
+    const Recorded* r = recorded(run.name);
+    std::printf("blob %s 0x%016" PRIX64 "\n", run.name, sum);
     if (r == nullptr) {
-      ADD_FAILURE() << "no checksum recorded for " << spec.name;
+      ADD_FAILURE() << "no checksum recorded for " << run.name;
       continue;
     }
-    EXPECT_EQ(sum, r->blob) << spec.name;
+    EXPECT_EQ(sum, r->blob) << run.name;
   }
 }
 
