@@ -1,6 +1,7 @@
 // apehost: a stand-alone host for the effect modules. It loads a module the way the visualisation
-// host does and drives its effects through the C boundary only, to inspect them, build settings
-// blobs and render sound traces to pictures, reproducibly.
+// host does and drives its effects through the C boundary only: to inspect them and build settings
+// blobs, to show them live on music, and to render songs and sound traces to videos and pictures,
+// reproducibly.
 
 #include <CLI/CLI.hpp>
 #include <exception>
@@ -21,6 +22,9 @@ int main(int argc, char** argv) {
       apehost::add_render_command(app),
       apehost::add_trace_synth_command(app),
       apehost::add_analyse_command(app),
+      apehost::add_play_command(app),
+      apehost::add_devices_command(app),
+      apehost::add_demo_command(app),
   };
 
   // CLI11 would call an unknown command a missing one; name it instead.
