@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -87,31 +88,48 @@ void write_numbered_trace(const std::string& path, int frames, std::uint32_t fps
   writer.close();
 }
 
-#ifdef APEHOST_EXE
-RunResult run_apehost(const std::vector<std::string>& args) {
+RunResult run_program(const std::vector<std::string>& command, const RunSetup& setup) {
   char out_name[] = "/tmp/apehost_outXXXXXX";
   char err_name[] = "/tmp/apehost_errXXXXXX";
   const int out_fd = mkstemp(out_name);
   const int err_fd = mkstemp(err_name);
   if (out_fd < 0 || err_fd < 0) throw std::runtime_error("mkstemp failed");
 
-  std::vector<std::string> argv_text = {APEHOST_EXE};
-  argv_text.insert(argv_text.end(), args.begin(), args.end());
+  std::vector<std::string> argv_text = command;
   std::vector<char*> argv;
   for (std::string& a : argv_text) argv.push_back(a.data());
   argv.push_back(nullptr);
+
+  // Our environment with the setup's changes.
+  std::vector<std::string> env_text;
+  for (char** e = environ; *e; ++e) {
+    const std::string entry = *e;
+    const std::string name = entry.substr(0, entry.find('='));
+    bool changed = false;
+    for (const auto& [key, value] : setup.environment) changed = changed || key == name;
+    if (!changed) env_text.push_back(entry);
+  }
+  for (const auto& [key, value] : setup.environment) {
+    if (value) env_text.push_back(key + "=" + *value);
+  }
+  std::vector<char*> envp;
+  for (std::string& e : env_text) envp.push_back(e.data());
+  envp.push_back(nullptr);
 
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
   posix_spawn_file_actions_adddup2(&actions, out_fd, STDOUT_FILENO);
   posix_spawn_file_actions_adddup2(&actions, err_fd, STDERR_FILENO);
+  if (!setup.directory.empty()) {
+    posix_spawn_file_actions_addchdir_np(&actions, setup.directory.c_str());
+  }
   pid_t pid = 0;
-  const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+  const int spawned = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
   posix_spawn_file_actions_destroy(&actions);
   close(out_fd);
   close(err_fd);
-  if (spawned != 0) throw std::runtime_error(std::string("cannot run ") + APEHOST_EXE);
+  if (spawned != 0) throw std::runtime_error("cannot run " + command.front());
 
   int wait_status = 0;
   waitpid(pid, &wait_status, 0);
@@ -124,6 +142,29 @@ RunResult run_apehost(const std::vector<std::string>& args) {
   unlink(out_name);
   unlink(err_name);
   return result;
+}
+
+bool on_path(const std::string& program) {
+  const char* path = std::getenv("PATH");
+  std::string dirs = path ? path : "";
+  std::size_t start = 0;
+  for (;;) {
+    const auto colon = dirs.find(':', start);
+    const std::string dir = dirs.substr(start, colon == std::string::npos ? colon : colon - start);
+    if (!dir.empty() && access((dir + "/" + program).c_str(), X_OK) == 0) return true;
+    if (colon == std::string::npos) return false;
+    start = colon + 1;
+  }
+}
+
+#ifdef APEHOST_EXE
+RunResult run_apehost(const std::vector<std::string>& args) { return run_apehost(args, {}); }
+
+RunResult run_apehost(const std::vector<std::string>& args, const RunSetup& setup) {
+  std::vector<std::string> command = setup.wrapper;
+  command.push_back(APEHOST_EXE);
+  command.insert(command.end(), args.begin(), args.end());
+  return run_program(command, setup);
 }
 #endif
 

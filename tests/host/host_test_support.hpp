@@ -4,7 +4,9 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "trace.hpp"
@@ -46,6 +48,21 @@ struct RunResult {
 };
 // Runs apehost with these arguments (no shell), capturing both streams.
 RunResult run_apehost(const std::vector<std::string>& args);
+
+// How a program is started: environment variables set (a value) or removed (none), the working
+// directory (empty: ours), and a program that runs apehost (xvfb-run -a ...), found on PATH.
+struct RunSetup {
+  std::vector<std::pair<std::string, std::optional<std::string>>> environment;
+  std::string directory;
+  std::vector<std::string> wrapper;
+};
+RunResult run_apehost(const std::vector<std::string>& args, const RunSetup& setup);
+
+// Runs any program (looked up on PATH), capturing both streams.
+RunResult run_program(const std::vector<std::string>& argv, const RunSetup& setup = {});
+
+// Whether a program of this name is on PATH.
+bool on_path(const std::string& program);
 
 // Words of a raw frame stream, little-endian.
 std::vector<std::uint32_t> raw_words(const std::vector<std::uint8_t>& bytes);
