@@ -13,8 +13,10 @@
 #include "host_error.hpp"
 
 int main(int argc, char** argv) {
-  CLI::App app("apehost: load effect plug-ins like the host does, and render them reproducibly",
-               "apehost");
+  CLI::App app(
+      "apehost: load effect plug-ins like the host does, show them live on music, and render "
+      "them to videos and pictures reproducibly",
+      "apehost");
   app.require_subcommand(1);
   const std::vector<apehost::Command> commands = {
       apehost::add_info_command(app),

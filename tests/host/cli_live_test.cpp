@@ -1,9 +1,10 @@
 // apehost play and demo: a window under a virtual X server (xvfb-run) with SDL's dummy audio
 // driver, and the demo's video where there is no display.
 //
-// The windowed runs go without LeakSanitizer: the X and audio client libraries SDL loads keep
-// allocations until the process ends, which a sanitizer build would otherwise report as leaks of
-// ours (ASAN_OPTIONS=detect_leaks=0 for those runs only; everything else keeps leak checking).
+// The windowed runs go without LeakSanitizer in sanitizer builds (ASAN_OPTIONS=detect_leaks=0):
+// the X and audio client libraries SDL loads keep allocations until the process ends, which would
+// be reported as leaks of ours. (run_apehost turns it off for every apehost it starts anyway; see
+// there why.)
 
 #include <gtest/gtest.h>
 
@@ -92,6 +93,14 @@ TEST_F(CliLive, PlayWithoutArgumentsShowsTheDemoTrackUntilItEnds) {
   const int frames = std::stoi(song.out.substr(at + 7));
   EXPECT_GE(frames, 4) << song.out;
   EXPECT_LE(frames, 30) << song.out;
+}
+
+TEST_F(CliLive, TheFramesFollowTheWindowToFullScreen) {
+  // The virtual screen is 800x600: full screen, the effects get frames of that size.
+  const auto run = run_apehost(
+      {"play", PROBEFX_MODULE, "--fullscreen", "--size", "200x150", "--frames", "8"}, under_xvfb());
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.out.find("played 8 frames of 800x600"), std::string::npos) << run.out;
 }
 
 TEST_F(CliLive, DemoShowsAWindowWhereThereIsADisplay) {
