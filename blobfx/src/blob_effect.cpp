@@ -3,7 +3,6 @@
 
 #include "blobfx/blob_effect.hpp"
 
-#include <cmath>
 #include <new>
 
 #include "apefw/ape_abi.h"
@@ -13,40 +12,9 @@
 #include "apefw/settings_panel.hpp"
 #include "render3d/geometry.hpp"
 #include "render3d/shading.hpp"
-#include "render3d/trig.hpp"
+#include "render3d/sound_bands.hpp"
 
 namespace blobfx {
-namespace {
-
-namespace trig = render3d::trig;
-
-// Three spectrum bands, as window centre and width in fractions of the 576 bins, and the weight of
-// the level's excess over the sample in each band's trend.
-struct Band {
-  double centre;
-  double width;
-  std::int32_t trend_weight;
-};
-constexpr Band kBands[3] = {
-    {0.0, 0.007, 1},  // bins 0 and 1
-    {0.07, 0.07, 2},  // bins 20 to 59
-    {0.2, 0.3, 3},    // bins 28 to 200
-};
-
-// How strongly a band's trend pushes its light drift.
-constexpr double kTrendDrift = 0.00075;
-
-// -1 below zero, +1 otherwise (zero included).
-double sign_of(double s) noexcept { return s < 0.0 ? -1.0 : 1.0; }
-
-// One light-phase drift: a slow frame sine plus the trend weighted by the signed square root of a
-// second sine, the product formed left to right.
-double drift(double wave, double amplitude, double s, std::int32_t trend) noexcept {
-  return wave * amplitude + std::sqrt(std::fabs(s)) * trend * sign_of(s) * kTrendDrift;
-}
-
-}  // namespace
-
 BlobEffect::BlobEffect() noexcept {
   // The part every effect shares: the seed, the default settings; the own state is already zero
   // (the member initializers), so every buffer starts absent.
@@ -116,24 +84,11 @@ int BlobEffect::render_frame(const std::uint8_t* sound, int beat, std::uint32_t*
   // 4. Sound bands. The level rises halfway to twice the sample; the trend follows the new level's
   // excess over the sample. Integer division truncates toward zero. The ball field decays the
   // levels later in the frame, after using them.
-  for (int b = 0; b < 3; ++b) {
-    const std::int32_t v = render3d::sample_sound(sound, kBands[b].centre, kBands[b].width, 0);
-    band_level[b] = (2 * v + band_level[b]) / 2;
-    band_trend[b] = (kBands[b].trend_weight * (band_level[b] - v) + band_trend[b]) / 2;
-  }
+  render3d::update_sound_bands(sound, band_level, band_trend);
 
   // 5. Light drift from the frame count (the signed value, also after a wrap) and the trends.
-  const double t = static_cast<double>(frame_count);
-  const double d0 = drift(trig::sin(t * 0.00271), 0.021, trig::sin(t * 0.012), band_trend[0]);
-  const double d1 = drift(trig::sin(t * 0.00418), 0.0223, trig::sin(t * 0.00412), band_trend[1]);
-  const double d2 = drift(trig::sin(t * 0.003211), 0.0189, trig::sin(t * 0.00614), band_trend[2]);
-  light1_phase.x += d0;
-  light1_phase.y += d1;
-  light1_phase.z += d2;
-  // The second light gets the same drifts, turned by one place.
-  light2_phase.x += d1;
-  light2_phase.y += d2;
-  light2_phase.z += d0;
+  render3d::drift_lights(static_cast<double>(frame_count), band_trend, light1_phase,
+                         light2_phase);
 
   // 6 - 7. The balls move, the surface is rebuilt and lit.
   build_surface();

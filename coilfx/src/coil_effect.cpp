@@ -15,6 +15,7 @@
 #include "apefw/settings_panel.hpp"
 #include "render3d/geometry.hpp"
 #include "render3d/shading.hpp"
+#include "render3d/sound_bands.hpp"
 #include "render3d/trig.hpp"
 
 namespace coilfx {
@@ -31,28 +32,8 @@ double random_sign() noexcept { return static_cast<double>(2 * (apefw::random15(
 // A phase angle 0..100 radians.
 double random_phase() noexcept { return static_cast<double>(apefw::random15()) * 100.0; }
 
-// Three spectrum bands, as window centre and width in fractions of the 576 bins, and the weight of
-// the level's rise in each band's trend.
-struct Band {
-  double centre;
-  double width;
-  std::int32_t trend_weight;
-};
-constexpr Band kBands[3] = {
-    {0.0, 0.007, 1},  // bins 0 and 1
-    {0.07, 0.07, 2},  // bins 20 to 59
-    {0.2, 0.3, 3},    // bins 28 to 200
-};
-
 // No angle turns by more than this per frame, however loud the music.
 constexpr double kMaxRotationStep = 0.15;
-
-double sign_of(double s) noexcept { return s < 0.0 ? -1.0 : 1.0; }
-
-// A band trend's share of a light drift, weighted by the signed square root of a clock sine s.
-double trend_drift(double s, std::int32_t trend) noexcept {
-  return sign_of(s) * std::sqrt(std::fabs(s)) * trend * 0.00075;
-}
 
 // n records with every byte zero, padding included (value-initialisation need not clear padding),
 // or null when there is no memory.
@@ -171,11 +152,7 @@ int CoilEffect::render_frame(const std::uint8_t* sound, int beat, std::uint32_t*
 
   // 7. Sound bands. The level rises halfway to twice the sample; the trend follows the level's
   // excess over the sample. Integer division truncates (all terms are non-negative).
-  for (int b = 0; b < 3; ++b) {
-    const std::int32_t v = render3d::sample_sound(sound, kBands[b].centre, kBands[b].width, 0);
-    band_level[b] = (2 * v + band_level[b]) / 2;
-    band_trend[b] = (kBands[b].trend_weight * (band_level[b] - v) + band_trend[b]) / 2;
-  }
+  render3d::update_sound_bands(sound, band_level, band_trend);
 
   // 8. Rotation: a slow clock-driven base rate plus the bands, capped, signed by the sway.
   const double t = static_cast<double>(clock);
@@ -188,16 +165,7 @@ int CoilEffect::render_frame(const std::uint8_t* sound, int beat, std::uint32_t*
   for (int k = 0; k < 3; ++k) rotation[k] += std::min(increment[k], kMaxRotationStep) * sway[k];
 
   // 9. Light drift: a clock sine plus each band trend, signed and weighted by the root of another.
-  const double d0 = trig::sin(t * 0.00271) * 0.021 + trend_drift(trig::sin(t * 0.012), band_trend[0]);
-  const double d1 = trig::sin(t * 0.00418) * 0.0223 + trend_drift(trig::sin(t * 0.00412), band_trend[1]);
-  const double d2 = trig::sin(t * 0.003211) * 0.0189 + trend_drift(trig::sin(t * 0.00614), band_trend[2]);
-  light1_phase.x += d0;
-  light1_phase.y += d1;
-  light1_phase.z += d2;
-  // The second light gets the same drifts, turned by one place.
-  light2_phase.x += d1;
-  light2_phase.y += d2;
-  light2_phase.z += d0;
+  render3d::drift_lights(t, band_trend, light1_phase, light2_phase);
 
   // 10 - 12. Geometry and light.
   update_trails(beat);
