@@ -15,8 +15,8 @@
 #include <memory>
 #include <vector>
 
-#include "bench_support.hpp"
 #include "bench_suites.hpp"
+#include "bench_support.hpp"
 #include "blobfx/blob_effect.hpp"
 #include "coilfx/coil_effect.hpp"
 #include "render3d/shading.hpp"
@@ -50,8 +50,7 @@ void whole_frames(benchmark::State& state, FrameSize size) {
     effect->render_frame(s.bytes, s.beat, frame.data(), nullptr, size.width, size.height);
     benchmark::ClobberMemory();
   }
-  state.counters["faces"] =
-      benchmark::Counter(static_cast<double>(effect->face_count));
+  state.counters["faces"] = benchmark::Counter(static_cast<double>(effect->face_count));
 }
 
 // The coil with a stopwatch in each stage operation. The drawing loop is the tail of render_frame

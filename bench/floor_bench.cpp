@@ -11,8 +11,8 @@
 #include <cstring>
 #include <vector>
 
-#include "bench_support.hpp"
 #include "bench_suites.hpp"
+#include "bench_support.hpp"
 #include "render3d/depth_buffer.hpp"
 
 namespace apebench {

@@ -13,8 +13,8 @@
 #include <memory>
 #include <vector>
 
-#include "bench_support.hpp"
 #include "bench_suites.hpp"
+#include "bench_support.hpp"
 #include "blobfx/ball_field.hpp"
 #include "blobfx/blob_effect.hpp"
 #include "blobfx/surface.hpp"

@@ -20,7 +20,9 @@ inline constexpr int kMaxFade = 255;
 // One pixel darkened by amount per channel, each channel stopping at 0; the top byte comes out 0,
 // as the effects write it.
 constexpr std::uint32_t faded_pixel(std::uint32_t pixel, int amount) noexcept {
-  const std::uint32_t a = amount < 0 ? 0u : amount > 255 ? 255u : static_cast<std::uint32_t>(amount);
+  const std::uint32_t a = amount < 0     ? 0u
+                          : amount > 255 ? 255u
+                                         : static_cast<std::uint32_t>(amount);
   std::uint32_t out = 0;
   for (int shift = 0; shift <= 16; shift += 8) {
     const std::uint32_t c = pixel >> shift & 0xFFu;

@@ -33,8 +33,8 @@ int run_analyse(const AnalyseOptions& o) {
   writer.close();
   const double seconds = static_cast<double>(song.frame_count()) / song.sample_rate;
   std::cout << "wrote " << o.output << ": " << frames.size() << " frames at " << o.fps
-            << " frames per second, " << beats << " beats, from " << seconds << " s of "
-            << o.audio << " (" << song.sample_rate << " Hz, " << song.channels << " channel"
+            << " frames per second, " << beats << " beats, from " << seconds << " s of " << o.audio
+            << " (" << song.sample_rate << " Hz, " << song.channels << " channel"
             << (song.channels == 1 ? "" : "s") << ")\n";
   return 0;
 }
@@ -49,9 +49,9 @@ Command add_analyse_command(CLI::App& parent) {
       "beat flag the effects see, for render --trace");
   app->add_option("AUDIO", o->audio, "Song to analyse (WAV, FLAC, Ogg, MP3, ...)")->required();
   app->add_option("-o,--output", o->output, "Trace file to write")->required()->type_name("TRACE");
-  add_fps_option(*app, o->fps,
-                 "Frames per second (default " +
-                     std::to_string(audio::kDefaultFramesPerSecond) + ")");
+  add_fps_option(
+      *app, o->fps,
+      "Frames per second (default " + std::to_string(audio::kDefaultFramesPerSecond) + ")");
   return {app, [o] { return run_analyse(*o); }};
 }
 

@@ -69,8 +69,7 @@ int write_video(const DemoOptions& o, const ChainPlan& plan, const Background& b
   const std::string ffmpeg = find_ffmpeg(o.ffmpeg);
   const audio::AudioBuffer song = audio::synthesize_demo_track();
   const std::vector<audio::SoundFrame> frames = audio::analyse(song, o.fps);
-  const std::uint64_t total =
-      o.frames != 0 && o.frames < frames.size() ? o.frames : frames.size();
+  const std::uint64_t total = o.frames != 0 && o.frames < frames.size() ? o.frames : frames.size();
   EffectChain chain = create_demo_chain(plan);
   std::cout << "demo: rendering " << total << " frames of " << size.width << "x" << size.height
             << " to " << o.output << "\n"
@@ -119,12 +118,13 @@ Command add_demo_command(CLI::App& parent) {
                       " in a window, " + kDemoVideoSize + " in a video)")
       ->type_name("WxH");
   auto* window = app->add_flag("--window", o->window, "Show the window, or fail");
-  auto* video = app->add_flag("--video", o->video, "Write the video even where a window could show");
+  auto* video =
+      app->add_flag("--video", o->video, "Write the video even where a window could show");
   window->excludes(video);
   window->excludes(o->output_option);
-  add_fps_option(*app, o->fps,
-                 "Frames per second (default " + std::to_string(audio::kDefaultFramesPerSecond) +
-                     ")");
+  add_fps_option(
+      *app, o->fps,
+      "Frames per second (default " + std::to_string(audio::kDefaultFramesPerSecond) + ")");
   add_background_options(*app, o->background);
   app->add_option("--frames", o->frames, "Stop after this many frames")->type_name("N");
   app->add_flag("--fullscreen", o->fullscreen, "Window: start full screen (F toggles)");

@@ -70,10 +70,9 @@ int run_play(const PlayOptions& o) {
   live.frame_limit = o.frames;
   live.title = "apehost: " + chain.description();
   const LiveResult result = run_live_window(chain, background, *sound, live);
-  std::cout << "played " << result.frames << " frame" << (result.frames == 1 ? "" : "s")
-            << " of " << result.width << "x" << result.height << " at " << o.fps
-            << " frames per second with " << chain.description() << tick_count_note() << " on "
-            << sound->describe() << "\n";
+  std::cout << "played " << result.frames << " frame" << (result.frames == 1 ? "" : "s") << " of "
+            << result.width << "x" << result.height << " at " << o.fps << " frames per second with "
+            << chain.description() << tick_count_note() << " on " << sound->describe() << "\n";
   return 0;
 }
 
@@ -107,9 +106,9 @@ Command add_play_command(CLI::App& parent) {
                   std::string("Window size WIDTHxHEIGHT (default ") + kDefaultWindowSize +
                       "); the frames follow the window when it is resized")
       ->type_name("WxH");
-  add_fps_option(*app, o->fps,
-                 "Frames per second (default " + std::to_string(audio::kDefaultFramesPerSecond) +
-                     ")");
+  add_fps_option(
+      *app, o->fps,
+      "Frames per second (default " + std::to_string(audio::kDefaultFramesPerSecond) + ")");
   add_background_options(*app, o->background);
   app->add_flag("--fullscreen", o->fullscreen, "Start full screen (F toggles)");
   app->add_option("--audio-offset", o->audio_offset_ms,

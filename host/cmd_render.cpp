@@ -90,8 +90,7 @@ int run_render(const RenderOptions& o) {
     available = analysed.size();
     feed = feed_from(analysed);
   }
-  const std::uint64_t total =
-      o.frames_option->count() ? std::min(o.frames, available) : available;
+  const std::uint64_t total = o.frames_option->count() ? std::min(o.frames, available) : available;
 
   EffectChain chain = create_chain(plan);
 
@@ -114,9 +113,10 @@ int run_render(const RenderOptions& o) {
 
   // Status goes where the frames don't.
   std::ostream& status = o.raw == "-" ? std::cerr : std::cout;
-  const std::string destination =
-      to_video ? o.video
-               : o.raw_option->count() ? (o.raw == "-" ? "standard output" : o.raw) : o.png;
+  const std::string destination = to_video ? o.video
+                                  : o.raw_option->count()
+                                      ? (o.raw == "-" ? "standard output" : o.raw)
+                                      : o.png;
   status << "rendered " << rendered << " frame" << (rendered == 1 ? "" : "s") << " of "
          << size.width << "x" << size.height << " at " << fps << " frames per second with "
          << chain.description() << tick_count_note() << " to " << destination << "\n";
@@ -144,10 +144,10 @@ Command add_render_command(CLI::App& parent) {
   app->add_option("--size", o->size,
                   std::string("Frame size WIDTHxHEIGHT (default ") + kDefaultRenderSize + ")")
       ->type_name("WxH");
-  o->fps_option = add_fps_option(*app, o->fps,
-                                 "Frames per second of a song's render (default " +
-                                     std::to_string(audio::kDefaultFramesPerSecond) +
-                                     "); a trace has its own");
+  o->fps_option =
+      add_fps_option(*app, o->fps,
+                     "Frames per second of a song's render (default " +
+                         std::to_string(audio::kDefaultFramesPerSecond) + "); a trace has its own");
   add_background_options(*app, o->background);
   o->frames_option =
       app->add_option("--frames", o->frames, "Render at most this many frames")->type_name("K");

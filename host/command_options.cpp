@@ -107,8 +107,9 @@ Background resolve_background(const BackgroundOptions& o) {
 }
 
 CLI::Option* add_fps_option(CLI::App& app, int& fps, const std::string& what) {
-  return app.add_option("--fps", fps, what)->type_name("N")->check(
-      CLI::Range(1, kMaxFramesPerSecond));
+  return app.add_option("--fps", fps, what)
+      ->type_name("N")
+      ->check(CLI::Range(1, kMaxFramesPerSecond));
 }
 
 audio::AudioBuffer load_audio(const std::string& path) {

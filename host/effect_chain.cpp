@@ -67,12 +67,33 @@ std::uint32_t hsv_colour(double hue, double saturation, double value) {
   const double t = value * (1.0 - saturation * (1.0 - f));
   double r = value, g = t, b = p;
   switch (i) {
-    case 1: r = q; g = value; b = p; break;
-    case 2: r = p; g = value; b = t; break;
-    case 3: r = p; g = q; b = value; break;
-    case 4: r = t; g = p; b = value; break;
-    case 5: r = value; g = p; b = q; break;
-    default: break;
+    case 1:
+      r = q;
+      g = value;
+      b = p;
+      break;
+    case 2:
+      r = p;
+      g = value;
+      b = t;
+      break;
+    case 3:
+      r = p;
+      g = q;
+      b = value;
+      break;
+    case 4:
+      r = t;
+      g = p;
+      b = value;
+      break;
+    case 5:
+      r = value;
+      g = p;
+      b = q;
+      break;
+    default:
+      break;
   }
   const auto byte = [](double c) { return static_cast<std::uint32_t>(c * 255.0 + 0.5); };
   return byte(r) << 16 | byte(g) << 8 | byte(b);

@@ -6,9 +6,8 @@
 
 namespace apehost {
 
-std::uint64_t render_frames(EffectChain& chain, const Background& background, int width,
-                            int height, std::uint64_t total, const FrameFeed& feed,
-                            FrameSink& sink) {
+std::uint64_t render_frames(EffectChain& chain, const Background& background, int width, int height,
+                            std::uint64_t total, const FrameFeed& feed, FrameSink& sink) {
   FrameBuffer frame;
   frame.resize(width, height, background.colour);
   ProgressMeter progress(total);

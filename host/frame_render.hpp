@@ -23,9 +23,8 @@ using FrameFeed = std::function<bool(TraceFrame&)>;
 
 // Renders up to total frames of width x height from feed into sink, then finishes the sink.
 // Returns the number of frames rendered.
-std::uint64_t render_frames(EffectChain& chain, const Background& background, int width,
-                            int height, std::uint64_t total, const FrameFeed& feed,
-                            FrameSink& sink);
+std::uint64_t render_frames(EffectChain& chain, const Background& background, int width, int height,
+                            std::uint64_t total, const FrameFeed& feed, FrameSink& sink);
 
 // The frames of an analysed song, one after another.
 FrameFeed feed_from(const std::vector<audio::SoundFrame>& frames);

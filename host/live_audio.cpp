@@ -67,7 +67,8 @@ bool start_sdl_audio(std::string& reason) {
 
 AudioDeviceList list_audio_devices() {
   std::string reason;
-  if (!start_sdl_audio(reason)) throw bad_input("devices", "no audio driver starts (" + reason + ")");
+  if (!start_sdl_audio(reason))
+    throw bad_input("devices", "no audio driver starts (" + reason + ")");
   AudioDeviceList list;
   const char* driver = SDL_GetCurrentAudioDriver();
   list.driver = driver ? driver : "";
@@ -82,24 +83,23 @@ std::string choose_capture_device(const std::string& wanted,
   for (const std::string& name : names) {
     if (name == wanted) return name;
   }
-  if (wanted.size() <= 4 && std::all_of(wanted.begin(), wanted.end(), [](char c) {
-        return c >= '0' && c <= '9';
-      })) {
+  if (wanted.size() <= 4 &&
+      std::all_of(wanted.begin(), wanted.end(), [](char c) { return c >= '0' && c <= '9'; })) {
     const std::size_t index = std::stoul(wanted);
     if (index < names.size()) return names[index];
-    throw bad_input("--capture", "no capture device number " + wanted + " (devices: " +
-                                     quoted_list(names) + ")");
+    throw bad_input("--capture", "no capture device number " + wanted +
+                                     " (devices: " + quoted_list(names) + ")");
   }
   std::vector<std::string> matches;
   for (const std::string& name : names) {
     if (lower(name).find(lower(wanted)) != std::string::npos) matches.push_back(name);
   }
   if (matches.size() == 1) return matches.front();
-  throw bad_input("--capture", "'" + wanted + "' " +
-                                   (matches.empty() ? "names no capture device (devices: " +
-                                                          quoted_list(names) + ")"
-                                                    : "names several capture devices (" +
-                                                          quoted_list(matches) + ")"));
+  throw bad_input(
+      "--capture",
+      "'" + wanted + "' " +
+          (matches.empty() ? "names no capture device (devices: " + quoted_list(names) + ")"
+                           : "names several capture devices (" + quoted_list(matches) + ")"));
 }
 
 SongPlayback::SongPlayback(const audio::AudioBuffer& song, std::string name, double offset_ms)
@@ -175,7 +175,8 @@ std::int64_t SongPlayback::heard_position() const {
   // The buffer just taken plays once the one before it is done: the device is playing the samples
   // one buffer before the last it took, and moves through a buffer in a buffer's time.
   const double since = seconds_between(taken_at_, paused_ ? std::max(paused_at_, taken_at_) : now);
-  const auto moved = std::min<std::int64_t>(static_cast<std::int64_t>(since * rate), device_frames_);
+  const auto moved =
+      std::min<std::int64_t>(static_cast<std::int64_t>(since * rate), device_frames_);
   return std::max<std::int64_t>(0, taken_ - 2 * static_cast<std::int64_t>(device_frames_) + moved);
 }
 
@@ -191,7 +192,8 @@ audio::SoundFrame SongPlayback::frame_now() {
   }
   // Not under our lock: SDL takes the device's lock, which it holds while it calls fill().
   if (starting && device_ != 0) SDL_PauseAudioDevice(device_, 0);
-  const std::int64_t shown = std::clamp<std::int64_t>(heard_position() - offset_samples_, 0, total_);
+  const std::int64_t shown =
+      std::clamp<std::int64_t>(heard_position() - offset_samples_, 0, total_);
   const std::int64_t wanted = std::min<std::int64_t>(
       total_, shown + static_cast<std::int64_t>(kLookaheadSeconds * song_.sample_rate));
   const std::int64_t fed = analyser_.samples_fed();

@@ -28,7 +28,7 @@ bool start_sdl_audio(std::string& reason);
 
 struct AudioDeviceList {
   std::string driver;
-  std::vector<std::string> capture;   // monitors of the outputs included
+  std::vector<std::string> capture;  // monitors of the outputs included
   std::vector<std::string> playback;
 };
 AudioDeviceList list_audio_devices();  // throws a bad-input error when no audio driver starts
@@ -82,10 +82,10 @@ class SongPlayback final : public LiveSound {
 
   // Written by the device's thread, read by the window's.
   mutable std::mutex clock_mutex_;
-  std::int64_t taken_ = 0;           // sample frames handed to the device so far
-  Uint64 taken_at_ = 0;              // performance counter at the last hand-over
+  std::int64_t taken_ = 0;  // sample frames handed to the device so far
+  Uint64 taken_at_ = 0;     // performance counter at the last hand-over
   bool paused_ = false;
-  Uint64 wall_start_ = 0;            // the silent clock: when position 0 was heard
+  Uint64 wall_start_ = 0;  // the silent clock: when position 0 was heard
   Uint64 paused_at_ = 0;
 };
 

@@ -81,7 +81,8 @@ LiveResult run_live_window(EffectChain& chain, const Background& background, Liv
   std::string reason;
   if (!start_sdl_video(reason)) throw bad_input("window", "cannot show a window (" + reason + ")");
 
-  const Uint32 flags = SDL_WINDOW_RESIZABLE | (options.fullscreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
+  const Uint32 flags =
+      SDL_WINDOW_RESIZABLE | (options.fullscreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
   WindowPtr window(SDL_CreateWindow(options.title.c_str(), SDL_WINDOWPOS_CENTERED,
                                     SDL_WINDOWPOS_CENTERED, options.width, options.height, flags));
   if (!window) throw window_error("cannot open a window");
@@ -102,8 +103,9 @@ LiveResult run_live_window(EffectChain& chain, const Background& background, Liv
     // Our pixels are 32-bit words 0x00RRGGBB: SDL's RGB888.
     texture.reset(SDL_CreateTexture(renderer.get(), SDL_PIXELFORMAT_RGB888,
                                     SDL_TEXTUREACCESS_STREAMING, width, height));
-    if (!texture) throw window_error("cannot make a " + std::to_string(width) + "x" +
-                                     std::to_string(height) + " picture");
+    if (!texture)
+      throw window_error("cannot make a " + std::to_string(width) + "x" + std::to_string(height) +
+                         " picture");
     frame.resize(width, height, background.colour);
   };
   follow_window_size();

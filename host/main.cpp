@@ -19,14 +19,10 @@ int main(int argc, char** argv) {
       "apehost");
   app.require_subcommand(1);
   const std::vector<apehost::Command> commands = {
-      apehost::add_info_command(app),
-      apehost::add_settings_command(app),
-      apehost::add_render_command(app),
-      apehost::add_trace_synth_command(app),
-      apehost::add_analyse_command(app),
-      apehost::add_play_command(app),
-      apehost::add_devices_command(app),
-      apehost::add_demo_command(app),
+      apehost::add_info_command(app),    apehost::add_settings_command(app),
+      apehost::add_render_command(app),  apehost::add_trace_synth_command(app),
+      apehost::add_analyse_command(app), apehost::add_play_command(app),
+      apehost::add_devices_command(app), apehost::add_demo_command(app),
   };
 
   // CLI11 would call an unknown command a missing one; name it instead.

@@ -69,8 +69,9 @@ std::string find_ffmpeg(const std::string& given) {
   }
   const std::string found = search_path("ffmpeg");
   if (found.empty()) {
-    throw bad_input("ffmpeg", "not found on PATH; video needs the ffmpeg program: install it with "
-                              "'sudo apt-get install ffmpeg', or name it with --ffmpeg PATH");
+    throw bad_input("ffmpeg",
+                    "not found on PATH; video needs the ffmpeg program: install it with "
+                    "'sudo apt-get install ffmpeg', or name it with --ffmpeg PATH");
   }
   return found;
 }
@@ -81,8 +82,8 @@ void check_video_size(const std::string& option, int width, int height) {
   const int even_height = height + height % 2;
   throw bad_input(option, std::to_string(width) + "x" + std::to_string(height) +
                               " has an odd side; H.264 video in 4:2:0 needs an even width and "
-                              "height (e.g. " + std::to_string(even_width) + "x" +
-                              std::to_string(even_height) + ")");
+                              "height (e.g. " +
+                              std::to_string(even_width) + "x" + std::to_string(even_height) + ")");
 }
 
 std::vector<std::string> ffmpeg_arguments(const VideoSettings& s) {
@@ -90,9 +91,8 @@ std::vector<std::string> ffmpeg_arguments(const VideoSettings& s) {
   std::vector<std::string> args = {
       s.ffmpeg, "-hide_banner", "-loglevel", "error", "-y",
       // The frames, as RawFrameSink writes them: little-endian 0x00RRGGBB words.
-      "-f", "rawvideo", "-pixel_format", "bgr0",
-      "-video_size", std::to_string(s.width) + "x" + std::to_string(s.height),
-      "-framerate", fps, "-i", "pipe:0"};
+      "-f", "rawvideo", "-pixel_format", "bgr0", "-video_size",
+      std::to_string(s.width) + "x" + std::to_string(s.height), "-framerate", fps, "-i", "pipe:0"};
   if (!s.audio_wav.empty()) {
     args.push_back("-i");
     args.push_back(file_url(s.audio_wav));

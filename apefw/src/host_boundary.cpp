@@ -1,6 +1,6 @@
 // The object the host holds: the C table of ape_abi.h in front of a pointer to the C++ effect. Each
-// slot is a noexcept trampoline, so nothing thrown inside can cross into the host, and slot 0 follows
-// MSVC's scalar deleting destructor (flags bit 0: free the memory too).
+// slot is a noexcept trampoline, so nothing thrown inside can cross into the host, and slot 0
+// follows MSVC's scalar deleting destructor (flags bit 0: free the memory too).
 
 #include <new>
 

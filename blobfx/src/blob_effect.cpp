@@ -55,7 +55,9 @@ void BlobEffect::load_settings(const std::uint8_t* data, int length) {
   apefw::load_settings_blob(settings, data, length);
 }
 
-int BlobEffect::save_settings(std::uint8_t* buffer) { return apefw::save_settings_blob(settings, buffer); }
+int BlobEffect::save_settings(std::uint8_t* buffer) {
+  return apefw::save_settings_blob(settings, buffer);
+}
 
 int BlobEffect::render_frame(const std::uint8_t* sound, int beat, std::uint32_t* framebuffer,
                              std::uint32_t* output_framebuffer, int width, int height) {
@@ -87,8 +89,7 @@ int BlobEffect::render_frame(const std::uint8_t* sound, int beat, std::uint32_t*
   render3d::update_sound_bands(sound, band_level, band_trend);
 
   // 5. Light drift from the frame count (the signed value, also after a wrap) and the trends.
-  render3d::drift_lights(static_cast<double>(frame_count), band_trend, light1_phase,
-                         light2_phase);
+  render3d::drift_lights(static_cast<double>(frame_count), band_trend, light1_phase, light2_phase);
 
   // 6 - 7. The balls move, the surface is rebuilt and lit.
   build_surface();
@@ -110,7 +111,8 @@ void BlobEffect::shade_mesh() {
 void BlobEffect::draw_mesh(std::uint32_t* framebuffer, int width, int height) {
   // Only into a depth buffer made for exactly this frame size.
   std::uint16_t* const depth = depth_buffer.data();
-  if (!framebuffer || !depth || depth_buffer.width() != width || depth_buffer.height() != height) return;
+  if (!framebuffer || !depth || depth_buffer.width() != width || depth_buffer.height() != height)
+    return;
   const render3d::RenderTarget target{framebuffer, depth, width, height};
   const render3d::MeshView mesh{vertices.get(), vertex_count, faces.get(), face_count};
   render3d::draw_mesh(mesh, [&](const MeshVertex& a, const MeshVertex& b, const MeshVertex& c,

@@ -8,6 +8,8 @@
 
 namespace blobfx {
 
+// One row of the table per line, as laid out by hand.
+// clang-format off
 const std::uint32_t edge_table[kCubeCases] = {
     0x000, 0x109, 0x203, 0x30A, 0x406, 0x50F, 0x605, 0x70C,
     0x80C, 0x905, 0xA0F, 0xB06, 0xC0A, 0xD03, 0xE09, 0xF00,
@@ -42,7 +44,10 @@ const std::uint32_t edge_table[kCubeCases] = {
     0xF00, 0xE09, 0xD03, 0xC0A, 0xB06, 0xA0F, 0x905, 0x80C,
     0x70C, 0x605, 0x50F, 0x406, 0x30A, 0x203, 0x109, 0x000,
 };
+// clang-format on
 
+// One row of the table per line, as laid out by hand.
+// clang-format off
 const std::int32_t triangle_table[kCubeCases][kTriangleRowLength] = {
     {-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1},  // 0
     {0, 8, 3, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1},  // 1
@@ -301,5 +306,6 @@ const std::int32_t triangle_table[kCubeCases][kTriangleRowLength] = {
     {0, 3, 8, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1},  // 254
     {-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1},  // 255
 };
+// clang-format on
 
 }  // namespace blobfx

@@ -1,5 +1,5 @@
-// The surface polygonizer: sweeps the fixed grid cell by cell and turns the ball field's iso-surface
-// into a shared-vertex triangle mesh with marching cubes.
+// The surface polygonizer: sweeps the fixed grid cell by cell and turns the ball field's
+// iso-surface into a shared-vertex triangle mesh with marching cubes.
 
 #include <algorithm>
 #include <bit>
@@ -167,11 +167,17 @@ GridCell cell_at(const std::int32_t* values, int i, int j, int k) noexcept {
   const std::int32_t y0 = lattice_xy(j), y1 = lattice_xy(j + 1);
   const std::int32_t z0 = lattice_z(k), z1 = lattice_z(k + 1);
   const std::int32_t* const low = values + lattice_index(i, j, k);  // corner 0
-  constexpr int kUp = kLatticePerSide;                               // +1 in y
-  constexpr int kBack = kLatticePerSide * kLatticePerSide;           // +1 in z
+  constexpr int kUp = kLatticePerSide;                              // +1 in y
+  constexpr int kBack = kLatticePerSide * kLatticePerSide;          // +1 in z
   return GridCell{
-      {{x0, y0, z0}, {x1, y0, z0}, {x1, y1, z0}, {x0, y1, z0},
-       {x0, y0, z1}, {x1, y0, z1}, {x1, y1, z1}, {x0, y1, z1}},
+      {{x0, y0, z0},
+       {x1, y0, z0},
+       {x1, y1, z0},
+       {x0, y1, z0},
+       {x0, y0, z1},
+       {x1, y0, z1},
+       {x1, y1, z1},
+       {x0, y1, z1}},
       {low[0], low[1], low[kUp + 1], low[kUp], low[kBack], low[kBack + 1], low[kBack + kUp + 1],
        low[kBack + kUp]},
   };
@@ -206,7 +212,8 @@ void BlobEffect::sweep_cells(const std::int32_t* values) {
   // it, found a row at a time from the outside bits of the four lattice rows around the cell row.
   std::uint32_t outside[kLatticePerSide][kLatticePerSide];  // [k][j]
   for (int k = 0; k < kLatticePerSide; ++k) {
-    for (int j = 0; j < kLatticePerSide; ++j) outside[k][j] = outside_bits(values + lattice_index(0, j, k));
+    for (int j = 0; j < kLatticePerSide; ++j)
+      outside[k][j] = outside_bits(values + lattice_index(0, j, k));
   }
   constexpr std::uint32_t kCellBits = (1u << kCellsPerSide) - 1;
   for (int k = 0; k < kCellsPerSide; ++k) {
@@ -220,8 +227,8 @@ void BlobEffect::sweep_cells(const std::int32_t* values) {
         const int i = std::countr_zero(crossed);
         crossed &= crossed - 1;
         const std::int32_t n = i + kCellsPerSide * j + kCellsPerSlice * k;
-        BlobEffect::polygonize_cell(cell_at(values, i, j, k), kCacheSlotsPerCell * n, i == 0, j == 0,
-                                    k == 0);
+        BlobEffect::polygonize_cell(cell_at(values, i, j, k), kCacheSlotsPerCell * n, i == 0,
+                                    j == 0, k == 0);
       }
     }
   }
@@ -270,7 +277,8 @@ void BlobEffect::polygonize_cell(const GridCell& cell, std::int32_t cache_index,
     } else {
       // The neighbour saw the same two corner values, so it crossed this edge too and wrote the
       // slot earlier in the sweep.
-      edge_vertex_index[e] = edge_cache[cache_index - kCacheSlotsPerCell * source.cell_back + source.slot];
+      edge_vertex_index[e] =
+          edge_cache[cache_index - kCacheSlotsPerCell * source.cell_back + source.slot];
     }
   }
 

@@ -1,10 +1,10 @@
-// The arm mesh. Each arm is a tube of 30 square rings that tapers from the hub to a point. Ring i is
-// placed along the running sum of the arm's i + 1 newest directions, at i x zoom x 21/29 from the
-// hub, so when the body turns the outer rings lag behind and the arm bends. The thick bases of the
-// six arms overlap around the hub and make up the body.
+// The arm mesh. Each arm is a tube of 30 square rings that tapers from the hub to a point. Ring i
+// is placed along the running sum of the arm's i + 1 newest directions, at i x zoom x 21/29 from
+// the hub, so when the body turns the outer rings lag behind and the arm bends. The thick bases of
+// the six arms overlap around the hub and make up the body.
 //
-// Index layout, counting on across the arms: hub vertex h of arm k is 124k + h; corner j of ring i is
-// 124k + 4 + 4i + j; the two triangles of side j of ring i are 240k + 8i + 2j and that + 1.
+// Index layout, counting on across the arms: hub vertex h of arm k is 124k + h; corner j of ring i
+// is 124k + 4 + 4i + j; the two triangles of side j of ring i are 240k + 8i + 2j and that + 1.
 
 #include <algorithm>
 #include <cmath>
@@ -87,8 +87,8 @@ void CoilEffect::build_arms() {
       if (sum_length >= render3d::kShortVectorLimit) centre *= len / sum_length;
       centre += kHubPoint;
 
-      // The cross-section axes: a lies in the plane of the sum and the Y axis, b is perpendicular to
-      // both. Only a is made unit length; each corner offset is brought to the radius below.
+      // The cross-section axes: a lies in the plane of the sum and the Y axis, b is perpendicular
+      // to both. Only a is made unit length; each corner offset is brought to the radius below.
       MeshVertex a{};
       a.position = {sum.x * sum.y, -(sum.x * sum.x + sum.z * sum.z), sum.z * sum.y};
       render3d::normalise(a.position);

@@ -1,6 +1,6 @@
 // The arm trails: for each of the six arms, the direction it pointed on each of the last 30 frames,
-// newest first, and in trail 0 a brightness pulse that a beat starts at the head and that spreads and
-// fades as it travels outward, one entry per frame.
+// newest first, and in trail 0 a brightness pulse that a beat starts at the head and that spreads
+// and fades as it travels outward, one entry per frame.
 
 #include "coilfx/coil_effect.hpp"
 #include "render3d/geometry.hpp"
@@ -10,8 +10,8 @@ namespace {
 
 // The fixed arm directions the rotation turns, one per trail.
 constexpr Vec3 kArmAxes[kArmCount] = {
-    {1.0, 0.0, 0.0}, {-1.0, 0.0, 0.0}, {0.0, 1.0, 0.0},
-    {0.0, -1.0, 0.0}, {0.0, 0.0, 1.0}, {0.0, 0.0, -1.0},
+    {1.0, 0.0, 0.0},  {-1.0, 0.0, 0.0}, {0.0, 1.0, 0.0},
+    {0.0, -1.0, 0.0}, {0.0, 0.0, 1.0},  {0.0, 0.0, -1.0},
 };
 
 constexpr std::uint32_t kBeatPulse = 255;
@@ -37,7 +37,8 @@ void CoilEffect::update_trails(int beat) {
     for (int e = kTrailLength - 1; e >= 1; --e) trail[e] = trail[e - 1];
 
     // This frame's direction: the axis turned about Y by rotation[1], then about X by rotation[0],
-    // then about Z by rotation[2]. All six turn alike, so the heads always form an orthogonal cross.
+    // then about Z by rotation[2]. All six turn alike, so the heads always form an orthogonal
+    // cross.
     Vec3 direction = kArmAxes[k];
     render3d::rotate_vec3(direction, rotation[0], rotation[1], rotation[2]);
     trail[0] = MeshVertex{};

@@ -13,7 +13,8 @@ std::uint16_t* DepthBuffer::prepare(std::int32_t width, std::int32_t height) noe
   }
   if (!entries_ || width != width_ || height != height_) {
     release();
-    const std::uint64_t count = static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height);
+    const std::uint64_t count =
+        static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height);
     if (count > std::numeric_limits<std::size_t>::max() / sizeof(std::uint16_t)) return nullptr;
     entries_.reset(new (std::nothrow) std::uint16_t[static_cast<std::size_t>(count)]);
     if (!entries_) return nullptr;

@@ -26,7 +26,9 @@ std::int32_t trunc_to_int(double v) noexcept {
   return static_cast<std::int32_t>(v);
 }
 
-int clamp_index(std::int32_t i) noexcept { return i <= 0 ? 0 : i >= kSoundBins - 1 ? kSoundBins - 1 : i; }
+int clamp_index(std::int32_t i) noexcept {
+  return i <= 0 ? 0 : i >= kSoundBins - 1 ? kSoundBins - 1 : i;
+}
 
 int sample_at(const std::uint8_t* data, int i, std::int32_t channel) noexcept {
   if (channel == 1) return data[i];
@@ -36,8 +38,11 @@ int sample_at(const std::uint8_t* data, int i, std::int32_t channel) noexcept {
 
 }  // namespace
 
-std::uint8_t sample_sound(const std::uint8_t* data, double x, double w, std::int32_t channel) noexcept {
-  if (w == 0.0) return static_cast<std::uint8_t>(sample_at(data, clamp_index(trunc_to_int(x * 576.0)), channel));
+std::uint8_t sample_sound(const std::uint8_t* data, double x, double w,
+                          std::int32_t channel) noexcept {
+  if (w == 0.0)
+    return static_cast<std::uint8_t>(
+        sample_at(data, clamp_index(trunc_to_int(x * 576.0)), channel));
 
   const int start = clamp_index(trunc_to_int((2.0 * x - w) * 288.0));
   int end = trunc_to_int((w + 2.0 * x) * 288.0);

@@ -43,10 +43,10 @@ constexpr Fixed kFixedOne = Fixed{1} << kFracBits;
 // outline colour is the darkest colour a fill can have.
 constexpr std::uint32_t kOutlineColour = 0x010101u;
 
-constexpr double kNearestDepth = 1.0;    // corners nearer than this reject the triangle
-constexpr double kDepthScale = 65536.0;  // 1/z in (0, 1] to the 16-bit depth (1.0 wraps to 0)
-constexpr double kFacingLimit = 15.0;    // view-facing rule: T . S above this is turned away
-constexpr double kFaceAwayLimit = -0.3;  // face-normal rule: normal z below this is turned away
+constexpr double kNearestDepth = 1.0;       // corners nearer than this reject the triangle
+constexpr double kDepthScale = 65536.0;     // 1/z in (0, 1] to the 16-bit depth (1.0 wraps to 0)
+constexpr double kFacingLimit = 15.0;       // view-facing rule: T . S above this is turned away
+constexpr double kFaceAwayLimit = -0.3;     // face-normal rule: normal z below this is turned away
 constexpr double kRangeInHalfFrames = 3.0;  // view-facing rule: corners within 3 half-frames
 
 struct FrameHalves {

@@ -11,15 +11,16 @@
 // The notice above is kept because the kernel polynomials, their coefficients and the three-part
 // pi/2 used below follow fdlibm's published sin/cos.
 //
-// sin and cos from plain IEEE double operations only, so a 32-bit Windows build (SSE2 doubles) and a
-// 64-bit Linux build give the same bits, where the platforms' own libraries (x87 fsin, different
+// sin and cos from plain IEEE double operations only, so a 32-bit Windows build (SSE2 doubles) and
+// a 64-bit Linux build give the same bits, where the platforms' own libraries (x87 fsin, different
 // reductions, different polynomials) do not. Error below one ulp everywhere.
 //
 // Design, in three steps:
-//  1. |x| ≤ pi/4 needs no reduction. Otherwise x = n·(pi/2) + y with |y| ≤ ~pi/4, y kept as a double
-//     pair hi + lo: by a three-part pi/2 (Cody and Waite) up to 2^19·pi/2, by the same with shorter
-//     parts up to 2^29·pi/2, and by the exact integer reduction of trig_reduce_large.cpp beyond (and
-//     for the rare arguments too close to a multiple of pi/2 for the shorter parts).
+//  1. |x| ≤ pi/4 needs no reduction. Otherwise x = n·(pi/2) + y with |y| ≤ ~pi/4, y kept as
+//     a double pair hi + lo: by a three-part pi/2 (Cody and Waite) up to 2^19·pi/2, by the same
+//     with shorter parts up to 2^29·pi/2, and by the exact integer reduction of
+//     trig_reduce_large.cpp beyond (and for the rare arguments too close to a multiple of pi/2 for
+//     the shorter parts).
 //  2. sin and cos of y from minimax polynomials on [−pi/4, pi/4], with a first-order term for lo.
 //  3. n mod 4 picks which one, and its sign.
 // Everything works on |x|: sin takes the sign of x back afterwards, so sin(−x) = −sin(x) and
@@ -46,18 +47,19 @@ inline int biased_exponent(double x) noexcept {
 }
 
 // Ranges by high word of |x|.
-constexpr uint32_t kQuarterPiHigh = 0x3FE921FB;       // |x| up to ~pi/4: no reduction
-constexpr uint32_t kTinyHigh = 0x3E400000;            // 2^−27: sin x = x and cos x = 1 once rounded
-constexpr uint32_t kMediumLimitHigh = 0x413921FB;     // ~2^19·pi/2: n·(33 bits) still exact
-constexpr uint32_t kWideLimitHigh = 0x41C921FB;       // ~2^29·pi/2: n·(23 bits) still exact
+constexpr uint32_t kQuarterPiHigh = 0x3FE921FB;    // |x| up to ~pi/4: no reduction
+constexpr uint32_t kTinyHigh = 0x3E400000;         // 2^−27: sin x = x and cos x = 1 once rounded
+constexpr uint32_t kMediumLimitHigh = 0x413921FB;  // ~2^19·pi/2: n·(33 bits) still exact
+constexpr uint32_t kWideLimitHigh = 0x41C921FB;    // ~2^29·pi/2: n·(23 bits) still exact
 constexpr uint32_t kNonFiniteHigh = 0x7FF00000;
-constexpr uint32_t kPointThreeHigh = 0x3FD33333;      // 0.3
-constexpr uint32_t kCosShiftLimitHigh = 0x3FE90000;   // 0.78125
+constexpr uint32_t kPointThreeHigh = 0x3FD33333;     // 0.3
+constexpr uint32_t kCosShiftLimitHigh = 0x3FE90000;  // 0.78125
 
 // Minimax polynomials on [−pi/4, pi/4] (fdlibm):
 //   sin x ≈ x + S1·x^3 + ... + S6·x^13,  |error/x| ≤ 2^−58
 //   cos x ≈ 1 − x^2/2 + C1·x^4 + ... + C6·x^14,  |error| ≤ 2^−58
-// Written as bit patterns (hex floats) because only these exact doubles give the published accuracy.
+// Written as bit patterns (hex floats) because only these exact doubles give the published
+// accuracy.
 constexpr double kS1 = -0x1.5555555555549p-3;   // 0xBFC55555 55555549
 constexpr double kS2 = 0x1.111111110F8A6p-7;    // 0x3F811111 1110F8A6
 constexpr double kS3 = -0x1.A01A019C161D5p-13;  // 0xBF2A01A0 19C161D5
@@ -74,22 +76,22 @@ constexpr double kC6 = -0x1.8FAE9BE8838D4p-37;  // 0xBDA8FAE9 BE8838D4
 
 // pi/2 in three 33-bit parts (each with a rounded remainder): n·part is exact for n < 2^20, so the
 // first subtraction loses nothing, and each further part adds 33 bits where cancellation ate them.
-constexpr double kTwoOverPi = 0x1.45F306DC9C883p-1;    // 2/pi, rounded
-constexpr double kHalfPi1 = 0x1.921FB544p+0;           // first 33 bits of pi/2
-constexpr double kHalfPi1Tail = 0x1.0B4611A626331p-34; // pi/2 − kHalfPi1, rounded
-constexpr double kHalfPi2 = 0x1.0B4611A6p-34;          // next 33 bits
-constexpr double kHalfPi2Tail = 0x1.3198A2E037073p-69; // pi/2 − kHalfPi1 − kHalfPi2, rounded
-constexpr double kHalfPi3 = 0x1.3198A2Ep-69;           // next 33 bits
+constexpr double kTwoOverPi = 0x1.45F306DC9C883p-1;     // 2/pi, rounded
+constexpr double kHalfPi1 = 0x1.921FB544p+0;            // first 33 bits of pi/2
+constexpr double kHalfPi1Tail = 0x1.0B4611A626331p-34;  // pi/2 − kHalfPi1, rounded
+constexpr double kHalfPi2 = 0x1.0B4611A6p-34;           // next 33 bits
+constexpr double kHalfPi2Tail = 0x1.3198A2E037073p-69;  // pi/2 − kHalfPi1 − kHalfPi2, rounded
+constexpr double kHalfPi3 = 0x1.3198A2Ep-69;            // next 33 bits
 constexpr double kHalfPi3Tail = 0x1.B839A252049C1p-104;
 
 // pi/2 cut after 2^−23, 2^−47 and 2^−71, and a rounded rest. The three parts have 23, 21 and 22
 // significant bits, so n·part is exact for n < 2^30.
-constexpr double kHalfPiA = 0x1.921FB4p+0;            // bits down to 2^−23
-constexpr double kHalfPiB = 0x1.4442Dp-24;            // bits 2^−24 to 2^−47
-constexpr double kHalfPiC = 0x1.846988p-48;           // bits 2^−48 to 2^−71
-constexpr double kHalfPiCTail = 0x1.8CC51701B839Ap-72; // pi/2 − A − B − C, rounded
+constexpr double kHalfPiA = 0x1.921FB4p+0;              // bits down to 2^−23
+constexpr double kHalfPiB = 0x1.4442Dp-24;              // bits 2^−24 to 2^−47
+constexpr double kHalfPiC = 0x1.846988p-48;             // bits 2^−48 to 2^−71
+constexpr double kHalfPiCTail = 0x1.8CC51701B839Ap-72;  // pi/2 − A − B − C, rounded
 // Below this the wide reduction hands over to the integer one (about one argument in 50000).
-constexpr int kWideMinExponent = 1023 - 16;            // |x − n·(A + B)| ≥ 2^−16
+constexpr int kWideMinExponent = 1023 - 16;  // |x − n·(A + B)| ≥ 2^−16
 
 // sin(x + y) for |x| ≤ ~pi/4, y a tail below half an ulp of x (0 when x is exact).
 // sin(x + y) ≈ sin x + y·cos x ≈ sin x + y·(1 − x^2/2); the tail term rides inside the small part.
@@ -124,8 +126,8 @@ inline double cos_kernel(double x, double y) noexcept {
   return a - (hz - (z * r - x * y));
 }
 
-// x − n·pi/2 for pi/4 < x ≤ 2^19·pi/2 (x positive): subtract n times the parts of pi/2, as many as the
-// cancellation needs, judged by how far the result's exponent fell below x's.
+// x − n·pi/2 for pi/4 < x ≤ 2^19·pi/2 (x positive): subtract n times the parts of pi/2, as many as
+// the cancellation needs, judged by how far the result's exponent fell below x's.
 inline ReducedAngle reduce_medium(double x) noexcept {
   // n is the nearest integer to x·2/pi (or one off at a near-tie: |y| then exceeds pi/4 by a hair,
   // which the kernels still cover). x·2/pi + 0.5 < 2^20, so the conversion is in range.
@@ -155,14 +157,14 @@ inline ReducedAngle reduce_medium(double x) noexcept {
   return {y, tail, static_cast<unsigned>(n) & 3};
 }
 
-// x − n·pi/2 for 2^19·pi/2 < x ≤ 2^29·pi/2, where the effects' clocks and phases end up in long runs:
-// the same idea with parts of pi/2 short enough for n ≤ 2^29 + 1.
+// x − n·pi/2 for 2^19·pi/2 < x ≤ 2^29·pi/2, where the effects' clocks and phases end up in long
+// runs: the same idea with parts of pi/2 short enough for n ≤ 2^29 + 1.
 //   r = x − n·A is exact (the two are within a factor 2 of each other);
 //   r − n·B is exact too: both are multiples of 2^−44 and the difference, y + n·(pi/2 − A − B), is
 //     below 1 (|y| ≤ ~pi/4, n·(pi/2 − A − B) < 2^30·2^−47);
 //   n·(C + CTail) is then below 2^−17 and good to about 2^−93.
-// When r − n·B falls below 2^−16, what is left of y might not hold enough bits: the integer reduction
-// takes those (rare) arguments instead. Otherwise y has a relative error below 2^−75.
+// When r − n·B falls below 2^−16, what is left of y might not hold enough bits: the integer
+// reduction takes those (rare) arguments instead. Otherwise y has a relative error below 2^−75.
 inline ReducedAngle reduce_wide(double x) noexcept {
   const int32_t n = static_cast<int32_t>(x * kTwoOverPi + 0.5);  // at most 2^29 + 1
   const double fn = static_cast<double>(n);
@@ -185,7 +187,9 @@ inline ReducedAngle reduce(double x, uint32_t ix) noexcept {
 }
 
 // A fixed quiet NaN, so NaN results carry the same bits on every build whatever the input NaN was.
-inline double not_a_number() noexcept { return std::bit_cast<double>(uint64_t{0x7FF8000000000000}); }
+inline double not_a_number() noexcept {
+  return std::bit_cast<double>(uint64_t{0x7FF8000000000000});
+}
 
 // sin(a) for a = |x| ≥ 0, finite.
 inline double sin_of_magnitude(double a, uint32_t ia) noexcept {
@@ -195,10 +199,14 @@ inline double sin_of_magnitude(double a, uint32_t ia) noexcept {
   }
   const ReducedAngle y = reduce(a, ia);
   switch (y.quadrant) {
-    case 0: return sin_kernel(y.hi, y.lo);
-    case 1: return cos_kernel(y.hi, y.lo);
-    case 2: return -sin_kernel(y.hi, y.lo);
-    default: return -cos_kernel(y.hi, y.lo);
+    case 0:
+      return sin_kernel(y.hi, y.lo);
+    case 1:
+      return cos_kernel(y.hi, y.lo);
+    case 2:
+      return -sin_kernel(y.hi, y.lo);
+    default:
+      return -cos_kernel(y.hi, y.lo);
   }
 }
 
@@ -223,10 +231,14 @@ double cos(double x) noexcept {
   }
   const ReducedAngle y = reduce(a, ix);
   switch (y.quadrant) {
-    case 0: return cos_kernel(y.hi, y.lo);
-    case 1: return -sin_kernel(y.hi, y.lo);
-    case 2: return -cos_kernel(y.hi, y.lo);
-    default: return sin_kernel(y.hi, y.lo);
+    case 0:
+      return cos_kernel(y.hi, y.lo);
+    case 1:
+      return -sin_kernel(y.hi, y.lo);
+    case 2:
+      return -cos_kernel(y.hi, y.lo);
+    default:
+      return sin_kernel(y.hi, y.lo);
   }
 }
 

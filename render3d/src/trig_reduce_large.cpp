@@ -9,18 +9,19 @@
  * ====================================================
  */
 // The notice above is kept because this file follows fdlibm's design for reducing huge arguments
-// (Payne and Hanek: multiply by only the bits of 2/pi that matter) and holds the same bits of 2/pi as
-// its table. The reduction itself is done differently here, in exact integer arithmetic.
+// (Payne and Hanek: multiply by only the bits of 2/pi that matter) and holds the same bits of 2/pi
+// as its table. The reduction itself is done differently here, in exact integer arithmetic.
 //
-// Why integers: x = m·2^q with m a 53-bit integer. The bits of 2/pi worth more than 2^(1−q) multiply m
-// into a multiple of 4, which changes neither the quadrant nor the remainder, so only a 192-bit window
-// of 2/pi starting there matters. m × window is formed exactly in 64-bit words (the same on every
-// processor and compiler; no double rounding can creep in), the nearest quadrant is split off, and the
-// signed remainder is multiplied by a 128-bit pi/2, again in integers, before it becomes two doubles.
+// Why integers: x = m·2^q with m a 53-bit integer. The bits of 2/pi worth more than 2^(1−q)
+// multiply m into a multiple of 4, which changes neither the quadrant nor the remainder, so only a
+// 192-bit window of 2/pi starting there matters. m × window is formed exactly in 64-bit words (the
+// same on every processor and compiler; no double rounding can creep in), the nearest quadrant is
+// split off, and the signed remainder is multiplied by a 128-bit pi/2, again in integers, before it
+// becomes two doubles.
 //
-// Precision budget: the bits of 2/pi below the window add less than m·2^(q−(q+190)) < 2^−137 to x·2/pi.
-// The closest any double comes to a multiple of pi/2 is about 2^−61 (the famous 6381956970095103·2^797),
-// so even then 75 correct bits remain, well past the 53 the result needs.
+// Precision budget: the bits of 2/pi below the window add less than m·2^(q−(q+190)) < 2^−137 to
+// x·2/pi. The closest any double comes to a multiple of pi/2 is about 2^−61 (the famous
+// 6381956970095103·2^797), so even then 75 correct bits remain, well past the 53 the result needs.
 
 #include "trig_reduce_large.hpp"
 
@@ -30,10 +31,12 @@
 namespace render3d::trig::detail {
 namespace {
 
-// 2/pi = 0.A2F9836E4E441529... in hex: bits 1 to 1216 after the binary point, most significant first,
-// computed to 3000 bits and truncated. The leading zero word stands for the 64 bits before the point
-// (2/pi < 1): the window of the smallest x reduced here starts 34 bits before it, and reads zeros
-// there rather than outside the table. The largest double reads bits up to 1161 after the point.
+// 2/pi = 0.A2F9836E4E441529... in hex: bits 1 to 1216 after the binary point, most significant
+// first, computed to 3000 bits and truncated. The leading zero word stands for the 64 bits before
+// the point (2/pi < 1): the window of the smallest x reduced here starts 34 bits before it, and
+// reads zeros there rather than outside the table. The largest double reads bits up to 1161 after
+// the point. One row of the table per line, as laid out by hand.
+// clang-format off
 constexpr uint64_t kTwoOverPiBits[] = {
     0x0000000000000000,
     0xA2F9836E4E441529, 0xFC2757D1F534DDC0, 0xDB6295993C439041,
@@ -44,6 +47,7 @@ constexpr uint64_t kTwoOverPiBits[] = {
     0x7527BAC7EBE5F17B, 0x3D0739F78A5292EA, 0x6BFB5FB11F8D5D08,
     0x56033046FC7B6BAB,
 };
+// clang-format on
 constexpr unsigned kTableWords = sizeof(kTwoOverPiBits) / sizeof(kTwoOverPiBits[0]);
 
 // pi/2 · 2^127, truncated: a 128-bit integer with its top bit set.
@@ -60,7 +64,8 @@ constexpr int kFractionBits = 190;
 constexpr uint64_t kHalfUnitInTopWord = uint64_t{1} << (kFractionBits - 1 - 128);  // 0.5, bit 189
 constexpr uint64_t kFractionMaskTopWord = (uint64_t{1} << (kFractionBits - 128)) - 1;
 
-// a·b as a 128-bit result, from 32-bit halves where the compiler has no 128-bit integer (32-bit x86).
+// a·b as a 128-bit result, from 32-bit halves where the compiler has no 128-bit integer (32-bit
+// x86).
 inline void multiply_wide(uint64_t a, uint64_t b, uint64_t& high, uint64_t& low) noexcept {
 #if defined(__SIZEOF_INT128__)
   const unsigned __int128 p = static_cast<unsigned __int128>(a) * b;
@@ -77,8 +82,8 @@ inline void multiply_wide(uint64_t a, uint64_t b, uint64_t& high, uint64_t& low)
 #endif
 }
 
-// An integer below 2^53 as a double, exactly. Two halves that each fit an int32, so the conversion is
-// the plain signed one on every target, and the sum has at most 53 significant bits.
+// An integer below 2^53 as a double, exactly. Two halves that each fit an int32, so the conversion
+// is the plain signed one on every target, and the sum has at most 53 significant bits.
 inline double exact_double(uint64_t v) noexcept {
   const double high = static_cast<double>(static_cast<int32_t>(v >> 26));
   const double low = static_cast<double>(static_cast<int32_t>(v & 0x3FFFFFF));
@@ -96,9 +101,11 @@ ReducedAngle reduce_large(double x) noexcept {
   const uint64_t bits = std::bit_cast<uint64_t>(x);
   const int biased_exponent = static_cast<int>(bits >> kMantissaBits);
   const uint64_t m = (bits & kMantissaMask) | (uint64_t{1} << kMantissaBits);
-  const int q = biased_exponent - kExponentBias - kMantissaBits;  // x = m·2^q, q ≥ −33 here (x > 2^19)
+  const int q =
+      biased_exponent - kExponentBias - kMantissaBits;  // x = m·2^q, q ≥ −33 here (x > 2^19)
 
-  // The window starts at the bit of 2/pi worth 2^(1−q), which sits at index q + 62 of the padded table.
+  // The window starts at the bit of 2/pi worth 2^(1−q), which sits at index q + 62 of the padded
+  // table.
   const unsigned first_bit = static_cast<unsigned>(q + 62);
   const unsigned word = first_bit / 64;
   const unsigned shift = first_bit % 64;
@@ -122,8 +129,8 @@ ReducedAngle reduce_large(double x) noexcept {
   uint64_t v1 = h0 + l1;
   uint64_t v2 = h1 + m * w2 + (v1 < l1 ? 1 : 0);  // unsigned wrap-around is the mod 2^192
 
-  // Round to the nearest quadrant: add one half, the top two bits are then n mod 4, and the 190 bits
-  // below, less one half, are the signed remainder x·2/pi − n in [−1/2, 1/2).
+  // Round to the nearest quadrant: add one half, the top two bits are then n mod 4, and the 190
+  // bits below, less one half, are the signed remainder x·2/pi − n in [−1/2, 1/2).
   v2 += kHalfUnitInTopWord;
   const unsigned quadrant = static_cast<unsigned>(v2 >> 62);
   v2 &= kFractionMaskTopWord;
@@ -144,7 +151,8 @@ ReducedAngle reduce_large(double x) noexcept {
 
   // Normalise |remainder| so its top bit is bit 191, counting the shift; keep the top 128 bits.
   int shifted = 0;
-  for (int i = 0; i < 2 && v2 == 0; ++i) {  // never more than one word for a double, by the budget above
+  for (int i = 0; i < 2 && v2 == 0;
+       ++i) {  // never more than one word for a double, by the budget above
     v2 = v1;
     v1 = v0;
     v0 = 0;
@@ -177,7 +185,8 @@ ReducedAngle reduce_large(double x) noexcept {
   g1 += carry;
   carry2 += g1 < carry ? 1 : 0;
   uint64_t g2 = ph11 + carry2;
-  // The product of two numbers in [2^127, 2^128) is at least 2^254: g2's top bit or the one below is set.
+  // The product of two numbers in [2^127, 2^128) is at least 2^254: g2's top bit or the one below
+  // is set.
   int exponent = 64 - shifted - kFractionBits - 127 + 128;  // the value is (g2:g1)·2^exponent
   if ((g2 >> 63) == 0) {
     g2 = (g2 << 1) | (g1 >> 63);
@@ -185,8 +194,8 @@ ReducedAngle reduce_large(double x) noexcept {
     exponent -= 1;
   }
 
-  // Top 53 bits and the next 53 as two exact doubles, scaled by exact powers of two (never subnormal:
-  // the remainder is above 2^−70 and the lower part 2^106 below that).
+  // Top 53 bits and the next 53 as two exact doubles, scaled by exact powers of two (never
+  // subnormal: the remainder is above 2^−70 and the lower part 2^106 below that).
   const uint64_t top = g2 >> 11;
   const uint64_t next = ((g2 & 0x7FF) << 42) | (g1 >> 22);
   double hi = exact_double(top) * power_of_two(exponent + 75);

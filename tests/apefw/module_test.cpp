@@ -1,5 +1,5 @@
-// The host boundary and the generic creator, driven the way a host drives a module: only through the
-// C table of ape_abi.h.
+// The host boundary and the generic creator, driven the way a host drives a module: only through
+// the C table of ape_abi.h.
 
 #include <gtest/gtest.h>
 
@@ -17,13 +17,15 @@ class ProbeEffect final : public apefw::EffectBase {
   ~ProbeEffect() override { --g_live_effects; }
   bool construction_complete() const noexcept { return complete; }
 
-  int render_frame(const std::uint8_t* sound, int beat, std::uint32_t* frame, std::uint32_t*, int width,
-                   int height) override {
+  int render_frame(const std::uint8_t* sound, int beat, std::uint32_t* frame, std::uint32_t*,
+                   int width, int height) override {
     frame[0] = static_cast<std::uint32_t>(sound[5] + beat + width * height);
     return 0;
   }
   const char* describe() override { return "Render / Probe"; }
-  void load_settings(const std::uint8_t* data, int length) override { last_length = length + data[0]; }
+  void load_settings(const std::uint8_t* data, int length) override {
+    last_length = length + data[0];
+  }
   int save_settings(std::uint8_t* buffer) override {
     buffer[0] = 0x5A;
     return 72;

@@ -26,8 +26,10 @@ EffectSettings fresh() {
 Blob numbered_blob(std::int32_t count, std::int32_t on_beat) {
   Blob b{};
   for (int i = 0; i < 64; ++i) b[i] = static_cast<std::uint8_t>(0x10 + i);
-  for (int i = 0; i < 4; ++i) b[64 + i] = static_cast<std::uint8_t>(static_cast<std::uint32_t>(count) >> (8 * i));
-  for (int i = 0; i < 4; ++i) b[68 + i] = static_cast<std::uint8_t>(static_cast<std::uint32_t>(on_beat) >> (8 * i));
+  for (int i = 0; i < 4; ++i)
+    b[64 + i] = static_cast<std::uint8_t>(static_cast<std::uint32_t>(count) >> (8 * i));
+  for (int i = 0; i < 4; ++i)
+    b[68 + i] = static_cast<std::uint8_t>(static_cast<std::uint32_t>(on_beat) >> (8 * i));
   return b;
 }
 
@@ -50,7 +52,8 @@ TEST(Settings, FullBlobRoundTripsExceptClampedCount) {
   struct Case {
     std::int32_t in, out;
   };
-  for (Case c : {Case{0, 1}, Case{-5, 1}, Case{INT32_MIN, 1}, Case{17, 16}, Case{1000, 16}, Case{INT32_MAX, 16}}) {
+  for (Case c : {Case{0, 1}, Case{-5, 1}, Case{INT32_MIN, 1}, Case{17, 16}, Case{1000, 16},
+                 Case{INT32_MAX, 16}}) {
     EffectSettings s = fresh();
     const Blob in = numbered_blob(c.in, 0);
     apefw::load_settings_blob(s, in.data(), 72);

@@ -64,7 +64,8 @@ double middle_rms(const AudioBuffer& b, int channel) {
   double sum = 0.0;
   std::size_t count = 0;
   for (std::size_t f = frames / 4; f < frames * 3 / 4; ++f) {
-    const double x = b.samples[f * static_cast<std::size_t>(b.channels) + static_cast<std::size_t>(channel)];
+    const double x =
+        b.samples[f * static_cast<std::size_t>(b.channels) + static_cast<std::size_t>(channel)];
     sum += x * x;
     ++count;
   }
@@ -122,8 +123,8 @@ TEST_F(AudioFiles, DecodesFlacOggAndMp3) {
     EXPECT_EQ(decoded->sample_rate, 44100);
     EXPECT_EQ(decoded->channels, 2);
     // Lossy codecs pad the start and end by a frame or so.
-    EXPECT_NEAR(static_cast<double>(decoded->frame_count()), static_cast<double>(original.frame_count()),
-                f.lossless ? 0.0 : 3000.0);
+    EXPECT_NEAR(static_cast<double>(decoded->frame_count()),
+                static_cast<double>(original.frame_count()), f.lossless ? 0.0 : 3000.0);
     EXPECT_NEAR(middle_rms(*decoded, 0), 0.6 / std::sqrt(2.0), 0.03);
     EXPECT_NEAR(middle_rms(*decoded, 1), 0.25 / std::sqrt(2.0), 0.03);
   }

@@ -18,9 +18,10 @@ struct ClickCase {
 
 class ClickTrack : public ::testing::TestWithParam<ClickCase> {};
 
-// Once the tracker has locked on (5 s in), every click gets exactly one beat, in the frame the click
-// starts in or one next to it, and nothing else is a beat. The offsets put the clicks at different
-// places inside a frame and against the tracker's own analysis blocks, where aubio alone drifts.
+// Once the tracker has locked on (5 s in), every click gets exactly one beat, in the frame the
+// click starts in or one next to it, and nothing else is a beat. The offsets put the clicks at
+// different places inside a frame and against the tracker's own analysis blocks, where aubio alone
+// drifts.
 TEST_P(ClickTrack, GivesABeatOnEveryClickWithinOneFrame) {
   const ClickCase c = GetParam();
   constexpr double kSeconds = 24.0;
@@ -48,8 +49,9 @@ TEST_P(ClickTrack, GivesABeatOnEveryClickWithinOneFrame) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Tempi, ClickTrack,
-                         ::testing::Values(ClickCase{120.0, 0.1}, ClickCase{120.0, 0.23}, ClickCase{120.0, 0.357},
-                                           ClickCase{120.0, 0.429}, ClickCase{100.0, 0.2}, ClickCase{128.0, 0.05}));
+                         ::testing::Values(ClickCase{120.0, 0.1}, ClickCase{120.0, 0.23},
+                                           ClickCase{120.0, 0.357}, ClickCase{120.0, 0.429},
+                                           ClickCase{100.0, 0.2}, ClickCase{128.0, 0.05}));
 
 TEST(Beats, AtOneHundredTwentyBpmComeEveryThirtyFrames) {
   const auto beats = beat_frames(analyse(click_track(120.0, 20.0, 0.23), 60));

@@ -28,7 +28,9 @@ TEST(DemoTrack, IsThirtySecondsOfStereoAt44100) {
 TEST(DemoTrack, IsTheSameOnEveryCall) {
   const AudioBuffer again = synthesize_demo_track();
   ASSERT_EQ(again.samples.size(), demo().samples.size());
-  EXPECT_EQ(std::memcmp(again.samples.data(), demo().samples.data(), again.samples.size() * sizeof(float)), 0);
+  EXPECT_EQ(std::memcmp(again.samples.data(), demo().samples.data(),
+                        again.samples.size() * sizeof(float)),
+            0);
 }
 
 TEST(DemoTrack, PeaksJustBelowFullScaleWithoutClipping) {
@@ -50,7 +52,8 @@ TEST(DemoTrack, PeaksJustBelowFullScaleWithoutClipping) {
 TEST(DemoTrack, IsStereoAndFadesAtBothEnds) {
   const auto& s = demo().samples;
   double difference = 0.0;
-  for (std::size_t f = 0; f < demo().frame_count(); f += 7) difference += std::fabs(s[2 * f] - s[2 * f + 1]);
+  for (std::size_t f = 0; f < demo().frame_count(); f += 7)
+    difference += std::fabs(s[2 * f] - s[2 * f + 1]);
   EXPECT_GT(difference, 100.0);
   EXPECT_LT(std::fabs(s[0]) + std::fabs(s[1]), 1e-3f);
   for (std::size_t i = s.size() - 2 * 441; i < s.size(); ++i) ASSERT_LT(std::fabs(s[i]), 0.01f);
@@ -74,7 +77,8 @@ TEST(DemoTrack, DrivesTheBeatAndTheBassBand) {
   EXPECT_GE(kicks_on_beat, kicks - 1);
   // In the breakdown, without kick or bass, the bass band rests.
   double bass_in_breakdown = 0.0;
-  for (int k = 15 * 60 + 10; k < 16 * 60 + 50; ++k) bass_in_breakdown += bands(frames[static_cast<std::size_t>(k)]).bass;
+  for (int k = 15 * 60 + 10; k < 16 * 60 + 50; ++k)
+    bass_in_breakdown += bands(frames[static_cast<std::size_t>(k)]).bass;
   EXPECT_GT(bass_on_kicks / kicks, 150.0);
   EXPECT_LT(bass_in_breakdown / 100.0, 30.0);
 }

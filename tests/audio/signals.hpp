@@ -24,12 +24,14 @@ inline AudioBuffer mono(double seconds, int rate, const std::function<double(std
   b.channels = 1;
   const auto n = static_cast<std::int64_t>(seconds * rate);
   b.samples.resize(static_cast<std::size_t>(n));
-  for (std::int64_t i = 0; i < n; ++i) b.samples[static_cast<std::size_t>(i)] = static_cast<float>(f(i));
+  for (std::int64_t i = 0; i < n; ++i)
+    b.samples[static_cast<std::size_t>(i)] = static_cast<float>(f(i));
   return b;
 }
 
 inline AudioBuffer sine(double hz, double amplitude, double seconds = 0.5, int rate = 44100) {
-  return mono(seconds, rate, [=](std::int64_t n) { return amplitude * std::sin(2.0 * kPi * hz * n / rate); });
+  return mono(seconds, rate,
+              [=](std::int64_t n) { return amplitude * std::sin(2.0 * kPi * hz * n / rate); });
 }
 
 // A fixed-seed generator, so every run tests the same noise.
@@ -50,9 +52,10 @@ inline AudioBuffer click_track(double bpm, double seconds, double offset, int ra
   const double period = 60.0 / bpm;
   for (double t = offset; t < seconds; t += period) {
     const auto start = static_cast<std::int64_t>(t * rate + 0.5);
-    for (std::int64_t i = 0; i < rate / 100 && start + i < static_cast<std::int64_t>(b.samples.size()); ++i) {
-      b.samples[static_cast<std::size_t>(start + i)] =
-          static_cast<float>(0.8 * std::exp(-static_cast<double>(i) / 80.0) * std::sin(0.3 * static_cast<double>(i)));
+    for (std::int64_t i = 0;
+         i < rate / 100 && start + i < static_cast<std::int64_t>(b.samples.size()); ++i) {
+      b.samples[static_cast<std::size_t>(start + i)] = static_cast<float>(
+          0.8 * std::exp(-static_cast<double>(i) / 80.0) * std::sin(0.3 * static_cast<double>(i)));
     }
   }
   return b;

@@ -17,7 +17,9 @@ using apehost::audio::kSpectrumBins;
 using apehost::audio::kWaveformSamples;
 
 // A frame well inside the sound, where the whole FFT window holds signal.
-const SoundFrame& settled(const std::vector<SoundFrame>& frames) { return frames.at(frames.size() / 2); }
+const SoundFrame& settled(const std::vector<SoundFrame>& frames) {
+  return frames.at(frames.size() / 2);
+}
 
 TEST(Spectrum, SineLandsInItsBinAndNeighboursFallOff) {
   // Bins are sample_rate / 1152 apart: 38.28 Hz at 44.1 kHz, so 1 kHz is bin 26.1.
@@ -87,11 +89,13 @@ TEST(Spectrum, FullScaleNoiseUsesTheRangeWithoutSaturating) {
 // the middle band with a voice, the treble band with hats.
 TEST(Spectrum, KickMovesTheBassBand) {
   // A 55 Hz thump falling from 120 Hz, every half second.
-  const auto frames = analyse(mono(2.0, 44100, [](std::int64_t n) {
-                                const double t = std::fmod(n / 44100.0, 0.5);
-                                const double phase = 55.0 * t + 65.0 * 0.03 * (1.0 - std::exp(-t / 0.03));
-                                return 0.9 * std::exp(-t / 0.12) * std::sin(2.0 * kPi * phase);
-                              }),
+  const auto frames = analyse(mono(2.0, 44100,
+                                   [](std::int64_t n) {
+                                     const double t = std::fmod(n / 44100.0, 0.5);
+                                     const double phase =
+                                         55.0 * t + 65.0 * 0.03 * (1.0 - std::exp(-t / 0.03));
+                                     return 0.9 * std::exp(-t / 0.12) * std::sin(2.0 * kPi * phase);
+                                   }),
                               60);
   // Frame 30 ends 17 ms into the second kick; frame 59 ends on the tail just before the third.
   const Bands hit = bands(frames[30]);
@@ -104,15 +108,16 @@ TEST(Spectrum, KickMovesTheBassBand) {
 TEST(Spectrum, VoiceMovesTheMiddleBand) {
   // A sung vowel: 220 Hz with its harmonics from the 4th to the 9th (0.9 to 2 kHz) strongest,
   // starting at 0.5 s.
-  const auto frames = analyse(mono(1.0, 44100, [](std::int64_t n) {
-                                if (n < 22050) return 0.0;
-                                double v = 0.0;
-                                for (int h = 1; h <= 12; ++h) {
-                                  const double gain = (h >= 4 && h <= 9) ? 0.08 : 0.02;
-                                  v += gain * std::sin(2.0 * kPi * 220.0 * h * n / 44100.0);
-                                }
-                                return v;
-                              }),
+  const auto frames = analyse(mono(1.0, 44100,
+                                   [](std::int64_t n) {
+                                     if (n < 22050) return 0.0;
+                                     double v = 0.0;
+                                     for (int h = 1; h <= 12; ++h) {
+                                       const double gain = (h >= 4 && h <= 9) ? 0.08 : 0.02;
+                                       v += gain * std::sin(2.0 * kPi * 220.0 * h * n / 44100.0);
+                                     }
+                                     return v;
+                                   }),
                               60);
   const Bands before = bands(frames[25]);
   const Bands singing = bands(frames[50]);
@@ -126,13 +131,15 @@ TEST(Spectrum, HatsMoveTheTrebleBand) {
   // second that fade within 40 ms.
   Noise noise;
   double previous = 0.0;
-  const auto frames = analyse(mono(1.0, 44100, [&](std::int64_t n) {
-                                const double x = noise.next();
-                                const double high = x - previous;  // a first difference: rises 6 dB/octave
-                                previous = x;
-                                const double t = std::fmod(n / 44100.0, 0.25);
-                                return 0.3 * high * std::exp(-t / 0.04);
-                              }),
+  const auto frames = analyse(mono(1.0, 44100,
+                                   [&](std::int64_t n) {
+                                     const double x = noise.next();
+                                     const double high =
+                                         x - previous;  // a first difference: rises 6 dB/octave
+                                     previous = x;
+                                     const double t = std::fmod(n / 44100.0, 0.25);
+                                     return 0.3 * high * std::exp(-t / 0.04);
+                                   }),
                               60);
   // Frame 45 ends 17 ms into the fourth burst; frame 44 ends just before it, on the third's tail.
   const Bands hit = bands(frames[45]);
@@ -168,9 +175,10 @@ TEST(Waveform, SamplesAreSignedBytesInTwosComplement) {
     float sample;
     std::uint8_t byte;
   };
-  const Case cases[] = {{-1.0f, 0x81}, {1.0f, 0x7F}, {0.5f, 0x40},  {-0.5f, 0xC0},
-                        {1.5f, 0x7F},  {-3.0f, 0x81}, {0.004f, 0x01}, {-0.004f, 0xFF},
-                        {std::numeric_limits<float>::quiet_NaN(), 0x00}};
+  const Case cases[] = {
+      {-1.0f, 0x81},  {1.0f, 0x7F},    {0.5f, 0x40},
+      {-0.5f, 0xC0},  {1.5f, 0x7F},    {-3.0f, 0x81},
+      {0.004f, 0x01}, {-0.004f, 0xFF}, {std::numeric_limits<float>::quiet_NaN(), 0x00}};
   for (const Case& c : cases) {
     const auto frames = analyse(mono(0.1, 44100, [&](std::int64_t) { return c.sample; }), 60);
     const std::uint8_t* w = waveform(frames[3], 0);
@@ -180,7 +188,8 @@ TEST(Waveform, SamplesAreSignedBytesInTwosComplement) {
 
 TEST(Waveform, HoldsTheLast576SamplesOfTheFrameOldestFirst) {
   // A ramp that names each sample: sample n is (n mod 200 - 100) / 127, byte n mod 200 - 100.
-  const auto frames = analyse(mono(0.2, 44100, [](std::int64_t n) { return ((n % 200) - 100) / 127.0; }), 60);
+  const auto frames =
+      analyse(mono(0.2, 44100, [](std::int64_t n) { return ((n % 200) - 100) / 127.0; }), 60);
   for (int k : {0, 1, 5, 11}) {
     const std::int64_t end = frame_start_sample(k + 1, 44100, 60);
     const std::uint8_t* w = waveform(frames[static_cast<std::size_t>(k)], 0);
@@ -205,7 +214,8 @@ TEST(Frames, CoverTheSoundAtTheFrameRate) {
 
 TEST(Frames, SameSoundGivesSameBytes) {
   Noise noise;
-  const AudioBuffer b = mono(3.0, 44100, [&](std::int64_t n) { return 0.3 * noise.next() + 0.5 * std::sin(n * 0.01); });
+  const AudioBuffer b = mono(
+      3.0, 44100, [&](std::int64_t n) { return 0.3 * noise.next() + 0.5 * std::sin(n * 0.01); });
   const auto first = analyse(b, 60);
   const auto second = analyse(b, 60);
   ASSERT_EQ(first.size(), second.size());

@@ -22,8 +22,10 @@ AudioBuffer stereo_music(double seconds) {
   b.channels = 2;
   for (std::size_t n = 0; n < clicks.samples.size(); ++n) {
     const double t = static_cast<double>(n) / 44100.0;
-    b.samples.push_back(clicks.samples[n] + static_cast<float>(0.2 * std::sin(2.0 * kPi * 330.0 * t)));
-    b.samples.push_back(clicks.samples[n] + static_cast<float>(0.1 * std::sin(2.0 * kPi * 1250.0 * t)));
+    b.samples.push_back(clicks.samples[n] +
+                        static_cast<float>(0.2 * std::sin(2.0 * kPi * 330.0 * t)));
+    b.samples.push_back(clicks.samples[n] +
+                        static_cast<float>(0.1 * std::sin(2.0 * kPi * 1250.0 * t)));
   }
   return b;
 }
@@ -58,7 +60,8 @@ TEST(SoundAnalyser, GivesTheSameBytesAsTheWholeFileAnalysis) {
   ASSERT_EQ(live.size(), whole.size());
   // The last frame runs past the end of the sound: the whole-file analysis pads it with silence,
   // the live one has only what was fed. Every other frame must match byte for byte.
-  for (std::size_t k = 0; k + 1 < whole.size(); ++k) ASSERT_EQ(live[k].sound, whole[k].sound) << "frame " << k;
+  for (std::size_t k = 0; k + 1 < whole.size(); ++k)
+    ASSERT_EQ(live[k].sound, whole[k].sound) << "frame " << k;
 }
 
 TEST(SoundAnalyser, FedAheadReportsTheBeatsInTheirOwnFrames) {
@@ -89,7 +92,8 @@ TEST(SoundAnalyser, FedJustInTimeReportsEveryBeatOnceShortlyAfter) {
   for (int k : whole) {
     if (k >= 11 * 60) break;
     // Reported in a later frame, once a fifth of a beat and a little more has been heard.
-    const bool found = std::any_of(live.begin(), live.end(), [&](int l) { return l >= k && l <= k + 12; });
+    const bool found =
+        std::any_of(live.begin(), live.end(), [&](int l) { return l >= k && l <= k + 12; });
     EXPECT_TRUE(found) << "beat of frame " << k;
     matched += found;
   }
@@ -121,8 +125,10 @@ TEST(SoundAnalyser, MonoFeedsBothChannels) {
   analyser.feed(b.samples.data(), b.frame_count());
   const SoundFrame f = analyser.frame_at(analyser.samples_fed());
   EXPECT_EQ(peak_bin(f, 0), 18);  // 700 Hz / 38.28 Hz
-  EXPECT_TRUE(std::equal(spectrum(f, 0), spectrum(f, 0) + apehost::audio::kSpectrumBins, spectrum(f, 1)));
-  EXPECT_TRUE(std::equal(waveform(f, 0), waveform(f, 0) + apehost::audio::kWaveformSamples, waveform(f, 1)));
+  EXPECT_TRUE(
+      std::equal(spectrum(f, 0), spectrum(f, 0) + apehost::audio::kSpectrumBins, spectrum(f, 1)));
+  EXPECT_TRUE(std::equal(waveform(f, 0), waveform(f, 0) + apehost::audio::kWaveformSamples,
+                         waveform(f, 1)));
 }
 
 }  // namespace

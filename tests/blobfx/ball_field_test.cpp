@@ -17,7 +17,8 @@ using blobfx::BlobEffect;
 
 // All balls but ball 0 far away from everything the tests sample.
 void isolate_ball_zero(BallField& field, blobfx::Vec3 centre) {
-  for (int i = 0; i < blobfx::kBallCount; ++i) field.ball_centre[i] = {5000.0 + 1000.0 * i, -4000.0, 3000.0};
+  for (int i = 0; i < blobfx::kBallCount; ++i)
+    field.ball_centre[i] = {5000.0 + 1000.0 * i, -4000.0, 3000.0};
   field.ball_centre[0] = centre;
 }
 
@@ -120,7 +121,7 @@ TEST(BallField, SpinAnglesCoastOnDecayingRates) {
 TEST(BallField, CentresCircleAtThreeQuartersOfTheOrbitAndTiltByTheirOwnSpins) {
   BlobEffect effect;
   BallField& field = *effect.ball_field;
-  effect.frame_count = 10;  // ball 0: a = 0.5, ball 1: a = 0.41
+  effect.frame_count = 10;      // ball 0: a = 0.5, ball 1: a = 0.41
   field.orbit_radius[0] = 200;  // eases to 190 in silence
   field.orbit_radius[1] = 200;
   field.animate();

@@ -134,10 +134,11 @@ TEST(BlobDriver, TheBeatFlagHoldsForOneFrameOnly) {
 TEST(BlobDriver, SoundBandsAndTheirTrends) {
   BlobEffect effect;
   auto sound = silence();
-  blobtest::set_spectrum(sound, 0, 1, 200);     // band 0: bins 0 and 1
-  blobtest::set_spectrum(sound, 28, 59, 80);    // band 1: bins 20 to 59 average 64
-  blobtest::set_spectrum(sound, 60, 200, 40);   // band 2: bins 28 to 200 average 47
-  for (int i = 0; i < 2 * APE_SOUND_BINS; ++i) sound[2 * APE_SOUND_BINS + i] = 255;  // waveform: unread
+  blobtest::set_spectrum(sound, 0, 1, 200);    // band 0: bins 0 and 1
+  blobtest::set_spectrum(sound, 28, 59, 80);   // band 1: bins 20 to 59 average 64
+  blobtest::set_spectrum(sound, 60, 200, 40);  // band 2: bins 28 to 200 average 47
+  for (int i = 0; i < 2 * APE_SOUND_BINS; ++i)
+    sound[2 * APE_SOUND_BINS + i] = 255;  // waveform: unread
 
   effect.render_frame(sound.data(), 0, nullptr, nullptr, 0, 0);
   // Levels (2v + 0) / 2 = v, trends 0; then the ball field decays the levels by a tenth.
@@ -221,7 +222,8 @@ TEST(BlobDriver, EveryFrameStartsWithAnEmptyMesh) {
   EXPECT_EQ(effect.vertex_count, vertices);
   EXPECT_EQ(effect.face_count, faces);
   // Shading ran on this frame's mesh: every vertex counted its faces.
-  for (std::int32_t v = 0; v < effect.vertex_count; ++v) ASSERT_GE(effect.vertices[v].face_count, 3);
+  for (std::int32_t v = 0; v < effect.vertex_count; ++v)
+    ASSERT_GE(effect.vertices[v].face_count, 3);
 }
 
 TEST(BlobDriver, EmptyAndNegativeFramesDrawNothingButAnimate) {
@@ -268,7 +270,8 @@ TEST(BlobDriver, OddSizesStayInsideTheFrameAndLeaveTheOutputAlone) {
     const std::size_t pixels = static_cast<std::size_t>(size[0]) * size[1];
     std::vector<std::uint32_t> frame(pixels, 0x102030u);
     std::vector<std::uint32_t> output(pixels, 0x55AA55u);
-    EXPECT_EQ(effect.render_frame(sound.data(), 0, frame.data(), output.data(), size[0], size[1]), 0);
+    EXPECT_EQ(effect.render_frame(sound.data(), 0, frame.data(), output.data(), size[0], size[1]),
+              0);
     for (const std::uint32_t p : output) ASSERT_EQ(p, 0x55AA55u);
   }
 }

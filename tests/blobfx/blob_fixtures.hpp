@@ -16,8 +16,8 @@ using Sound = std::vector<std::uint8_t>;
 
 inline Sound silence() { return Sound(APE_SOUND_BYTES, 0); }
 
-// Both spectrum channels set to `level` over bins [first, last]; the waveform stays zero (the effect
-// must not read it).
+// Both spectrum channels set to `level` over bins [first, last]; the waveform stays zero (the
+// effect must not read it).
 inline void set_spectrum(Sound& sound, int first, int last, std::uint8_t level) {
   for (int i = first; i <= last; ++i) {
     sound[i] = level;

@@ -53,8 +53,12 @@ long live_allocations() { return g_live.load(); }
 
 void* operator new(std::size_t size) { return allocate_or_throw(size); }
 void* operator new[](std::size_t size) { return allocate_or_throw(size); }
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept { return allocate_nothrow(size); }
-void* operator new[](std::size_t size, const std::nothrow_t&) noexcept { return allocate_nothrow(size); }
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+  return allocate_nothrow(size);
+}
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
+  return allocate_nothrow(size);
+}
 void operator delete(void* p) noexcept { release(p); }
 void operator delete[](void* p) noexcept { release(p); }
 void operator delete(void* p, std::size_t) noexcept { release(p); }

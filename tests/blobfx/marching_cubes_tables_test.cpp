@@ -55,7 +55,8 @@ TEST(MarchingCubesTables, MatchTheDataFileEntryByEntry) {
     EXPECT_EQ(edge_table[i], data.edges[i]) << "edge table entry " << i;
     ASSERT_EQ(data.triangles[i].size(), 16u) << "triangle row " << i;
     for (int k = 0; k < 16; ++k) {
-      EXPECT_EQ(triangle_table[i][k], data.triangles[i][k]) << "triangle row " << i << " entry " << k;
+      EXPECT_EQ(triangle_table[i][k], data.triangles[i][k])
+          << "triangle row " << i << " entry " << k;
     }
   }
 }
@@ -141,7 +142,8 @@ TEST(MarchingCubesTables, RowsThatFixTheWinding) {
   };
   for (const auto& [index, expected] : rows) {
     std::vector<int> actual;
-    for (int k = 0; k < 16 && triangle_table[index][k] != -1; ++k) actual.push_back(triangle_table[index][k]);
+    for (int k = 0; k < 16 && triangle_table[index][k] != -1; ++k)
+      actual.push_back(triangle_table[index][k]);
     EXPECT_EQ(actual, expected) << "row " << index;
   }
 }

@@ -1,5 +1,5 @@
-// The built plug-in, loaded and driven the way a host drives it: only through its one export and the
-// C table of ape_abi.h.
+// The built plug-in, loaded and driven the way a host drives it: only through its one export and
+// the C table of ape_abi.h.
 
 #include <dlfcn.h>
 #include <gtest/gtest.h>
@@ -76,11 +76,13 @@ TEST_F(LoadedModule, DrawsTheSameFramesAsTheEffectInProcess) {
     // A swelling bass with a beat every eighth frame.
     blobtest::set_spectrum(sound, 0, 60, static_cast<std::uint8_t>(f * 6));
     const int beat = f % 8 == 3;
-    for (int p = 0; p < kWidth * kHeight; ++p) frame[p] = expected[p] = (p * 2654435761u) & 0x7F7F7F;
+    for (int p = 0; p < kWidth * kHeight; ++p)
+      frame[p] = expected[p] = (p * 2654435761u) & 0x7F7F7F;
     int output = 0x33;
-    EXPECT_EQ(table->render_frame(object, sound.data(), beat, frame.data(), &output, kWidth, kHeight), 0);
-    reference.render_frame(sound.data(), beat, reinterpret_cast<std::uint32_t*>(expected.data()), nullptr,
-                           kWidth, kHeight);
+    EXPECT_EQ(
+        table->render_frame(object, sound.data(), beat, frame.data(), &output, kWidth, kHeight), 0);
+    reference.render_frame(sound.data(), beat, reinterpret_cast<std::uint32_t*>(expected.data()),
+                           nullptr, kWidth, kHeight);
     ASSERT_EQ(frame, expected) << "frame " << f;
     EXPECT_EQ(output, 0x33);
   }

@@ -26,8 +26,9 @@ using blobtest::RecordingEffect;
 using blobtest::RecordingField;
 
 TEST(SurfaceGrid, LatticeValues) {
-  const std::int32_t expected_z[23] = {-247, -225, -202, -180, -157, -135, -112, -90, -67, -45, -22, 0,
-                                       22,   45,   67,   90,   112,  135,  157,  180,  202,  225, 247};
+  const std::int32_t expected_z[23] = {-247, -225, -202, -180, -157, -135, -112, -90,
+                                       -67,  -45,  -22,  0,    22,   45,   67,   90,
+                                       112,  135,  157,  180,  202,  225,  247};
   for (int k = 0; k < 23; ++k) EXPECT_EQ(blobfx::lattice_z(k), expected_z[k]) << "k = " << k;
   EXPECT_EQ(blobfx::lattice_xy(0), -330);
   EXPECT_EQ(blobfx::lattice_xy(1), -300);
@@ -87,8 +88,14 @@ GridCell make_cell(int i, int j, int k, const std::int32_t (&values)[8]) {
   const std::int32_t x0 = blobfx::lattice_xy(i), x1 = blobfx::lattice_xy(i + 1);
   const std::int32_t y0 = blobfx::lattice_xy(j), y1 = blobfx::lattice_xy(j + 1);
   const std::int32_t z0 = blobfx::lattice_z(k), z1 = blobfx::lattice_z(k + 1);
-  GridCell cell{{{x0, y0, z0}, {x1, y0, z0}, {x1, y1, z0}, {x0, y1, z0},
-                 {x0, y0, z1}, {x1, y0, z1}, {x1, y1, z1}, {x0, y1, z1}},
+  GridCell cell{{{x0, y0, z0},
+                 {x1, y0, z0},
+                 {x1, y1, z0},
+                 {x0, y1, z0},
+                 {x0, y0, z1},
+                 {x1, y0, z1},
+                 {x1, y1, z1},
+                 {x0, y1, z1}},
                 {}};
   for (int c = 0; c < 8; ++c) cell.value[c] = values[c];
   return cell;
@@ -157,11 +164,11 @@ TEST(SurfaceEdgeCache, AnInteriorCellSharesNineEdgesWithItsNeighbours) {
       {4, 100000 + 3 * (n - 22) + 1},   // edge 6 of cell (i, j - 1, k)
       {5, 40},
       {6, 41},
-      {7, 100000 + 3 * (n - 1)},        // edge 5 of cell (i - 1, j, k)
-      {8, 100000 + 3 * (n - 23) + 2},   // edge 10 of cell (i - 1, j - 1, k)
-      {9, 100000 + 3 * (n - 22) + 2},   // edge 10 of cell (i, j - 1, k)
+      {7, 100000 + 3 * (n - 1)},       // edge 5 of cell (i - 1, j, k)
+      {8, 100000 + 3 * (n - 23) + 2},  // edge 10 of cell (i - 1, j - 1, k)
+      {9, 100000 + 3 * (n - 22) + 2},  // edge 10 of cell (i, j - 1, k)
       {10, 42},
-      {11, 100000 + 3 * (n - 1) + 2},   // edge 10 of cell (i - 1, j, k)
+      {11, 100000 + 3 * (n - 1) + 2},  // edge 10 of cell (i - 1, j, k)
   };
   EXPECT_EQ(edges, expected);
   EXPECT_EQ(effect.edge_cache[3 * n], 40);
@@ -386,8 +393,8 @@ TEST(SurfaceCapacity, ADenseFieldRunsOutOfFacesAndStopsThere) {
   RecordingEffect effect;
   // A checkerboard away from the low boundary planes: every edge of an interior cell is crossed,
   // three new vertices for four faces.
-  effect.ball_field = std::make_unique<RecordingField>(
-      effect, [](std::int32_t x, std::int32_t y, std::int32_t z) {
+  effect.ball_field =
+      std::make_unique<RecordingField>(effect, [](std::int32_t x, std::int32_t y, std::int32_t z) {
         const int i = index_x(x), j = index_x(y), k = index_z(z);
         if (i == 0 || j == 0 || k == 0) return 500;
         return ((i + j + k) & 1) ? -500 : 500;
@@ -402,8 +409,8 @@ TEST(SurfaceCapacity, BoundaryPlaneDuplicatesRunOutOfVerticesAndStopThere) {
   RecordingEffect effect;
   // Crossings only on the three low boundary planes, where every cell interpolates its own edges:
   // many vertices for few faces.
-  effect.ball_field = std::make_unique<RecordingField>(
-      effect, [](std::int32_t x, std::int32_t y, std::int32_t z) {
+  effect.ball_field =
+      std::make_unique<RecordingField>(effect, [](std::int32_t x, std::int32_t y, std::int32_t z) {
         const int i = index_x(x), j = index_x(y), k = index_z(z);
         if (i != 0 && j != 0 && k != 0) return 500;
         return ((i + j + k) & 1) ? -500 : 500;

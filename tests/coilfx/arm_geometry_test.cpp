@@ -92,7 +92,8 @@ TEST(ArmGeometry, RingsSpaceOutAlongTheArmAndTaperToAPoint) {
 }
 
 TEST(ArmGeometry, RingPlacesAreExactToTheLastBit) {
-  // Arm 0 along +x: the sum is (i + 1, 0, 0), the offset of corner 0 is (0, 0, -1) times the radius.
+  // Arm 0 along +x: the sum is (i + 1, 0, 0), the offset of corner 0 is (0, 0, -1) times the
+  // radius.
   auto e = coiltest::make_effect(5);
   e->rotation[0] = e->rotation[1] = e->rotation[2] = 0.0;
   e->zoom = 1.18;

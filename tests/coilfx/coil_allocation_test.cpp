@@ -1,6 +1,6 @@
-// A constructor that cannot get one of its arrays yields no effect and leaks nothing. This executable
-// replaces the array forms of operator new and delete, so that a test can make the n-th array
-// allocation fail and count what is still held.
+// A constructor that cannot get one of its arrays yields no effect and leaks nothing. This
+// executable replaces the array forms of operator new and delete, so that a test can make the n-th
+// array allocation fail and count what is still held.
 
 #include <gtest/gtest.h>
 
@@ -34,7 +34,9 @@ void* operator new[](std::size_t size) {
   if (void* p = allocate_array(size)) return p;
   throw std::bad_alloc();
 }
-void* operator new[](std::size_t size, const std::nothrow_t&) noexcept { return allocate_array(size); }
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
+  return allocate_array(size);
+}
 void operator delete[](void* p) noexcept { free_array(p); }
 void operator delete[](void* p, std::size_t) noexcept { free_array(p); }
 void operator delete[](void* p, const std::nothrow_t&) noexcept { free_array(p); }

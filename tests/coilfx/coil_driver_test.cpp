@@ -299,8 +299,9 @@ TEST(CoilFrame, AnyFrameSizeIsSafeAndNeverTouchesTheOutputBuffer) {
     int width, height;
   };
   // An empty frame first of all, then odd, thin, empty and negative ones.
-  const Size sizes[] = {{0, 0}, {1, 1}, {2, 1}, {1, 2}, {3, 3}, {2, 2}, {7, 5}, {0, 9}, {9, 0},
-                        {-4, 10}, {10, -4}, {-3, -3}, {33, 17}, {641, 479}, {17, 333}, {0, 0}};
+  const Size sizes[] = {{0, 0},   {1, 1},     {2, 1},    {1, 2},   {3, 3},   {2, 2},
+                        {7, 5},   {0, 9},     {9, 0},    {-4, 10}, {10, -4}, {-3, -3},
+                        {33, 17}, {641, 479}, {17, 333}, {0, 0}};
   int frame_number = 0;
   int beats = 0;
   for (const Size s : sizes) {
@@ -345,9 +346,11 @@ TEST(CoilFrame, SkippedDrawingKeepsTheAnimationInStep) {
   EXPECT_EQ(drawn->colour_position, blind->colour_position);
   EXPECT_EQ(std::memcmp(drawn->rotation, blind->rotation, sizeof drawn->rotation), 0);
   EXPECT_EQ(std::memcmp(&drawn->light2_phase, &blind->light2_phase, sizeof(coilfx::Vec3)), 0);
-  EXPECT_EQ(std::memcmp(drawn->trails.get(), blind->trails.get(), 180 * sizeof(coilfx::MeshVertex)), 0);
-  EXPECT_EQ(std::memcmp(drawn->vertices.get(), blind->vertices.get(), 744 * sizeof(coilfx::MeshVertex)),
+  EXPECT_EQ(std::memcmp(drawn->trails.get(), blind->trails.get(), 180 * sizeof(coilfx::MeshVertex)),
             0);
+  EXPECT_EQ(
+      std::memcmp(drawn->vertices.get(), blind->vertices.get(), 744 * sizeof(coilfx::MeshVertex)),
+      0);
 }
 
 TEST(CoilFrame, DrawsALitOutlinedFigureOverTheHostImage) {
@@ -362,8 +365,10 @@ TEST(CoilFrame, DrawsALitOutlinedFigureOverTheHostImage) {
   }
   int lit = 0, outline = 0;
   for (std::uint32_t p : frame) {
-    if (p == 0x010101u) ++outline;
-    else if (p != kHost) ++lit;
+    if (p == 0x010101u)
+      ++outline;
+    else if (p != kHost)
+      ++lit;
   }
   EXPECT_GT(lit, kWidth * kHeight / 20);
   EXPECT_GT(outline, 20);

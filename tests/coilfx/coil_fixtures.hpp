@@ -23,8 +23,8 @@ struct Lcg {
 
 using Sound = std::array<std::uint8_t, APE_SOUND_BYTES>;
 
-// Spectrum bins (mean of both channels) 0-1: 101, 20-59: 37, 60-200: 250, all others 0; the waveform
-// half is filled with junk the effect must not read.
+// Spectrum bins (mean of both channels) 0-1: 101, 20-59: 37, 60-200: 250, all others 0; the
+// waveform half is filled with junk the effect must not read.
 inline Sound banded_sound() {
   Sound s{};
   auto set = [&](int from, int to, std::uint8_t left, std::uint8_t right) {
@@ -46,6 +46,8 @@ inline std::unique_ptr<coilfx::CoilEffect> make_effect(std::uint32_t ticks) {
   return std::make_unique<coilfx::CoilEffect>();
 }
 
-inline double distance(const coilfx::Vec3& a, const coilfx::Vec3& b) { return render3d::length(a - b); }
+inline double distance(const coilfx::Vec3& a, const coilfx::Vec3& b) {
+  return render3d::length(a - b);
+}
 
 }  // namespace coiltest

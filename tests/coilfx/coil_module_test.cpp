@@ -1,5 +1,5 @@
-// The built plug-in module, driven the way a host drives it: loaded with dlopen, reached only through
-// its one export and the C table of ape_abi.h.
+// The built plug-in module, driven the way a host drives it: loaded with dlopen, reached only
+// through its one export and the C table of ape_abi.h.
 
 #include <dlfcn.h>
 #include <gtest/gtest.h>
@@ -52,9 +52,9 @@ TEST_F(CoilModule, CreatesRendersAndDestroysThroughTheTable) {
   EXPECT_EQ(blob[0], 0xFF);
   EXPECT_EQ(blob[1], 0x7F);
   EXPECT_EQ(blob[64], 1);
-  blob[4] = 0x40;     // a second colour, 0x000040
-  blob[64] = 2;       // two of them
-  blob[68] = 1;       // jump on beats
+  blob[4] = 0x40;  // a second colour, 0x000040
+  blob[64] = 2;    // two of them
+  blob[68] = 1;    // jump on beats
   t->load_settings(effect, blob, APE_SETTINGS_BYTES);
   unsigned char back[APE_SETTINGS_BYTES];
   ASSERT_EQ(t->save_settings(effect, back), APE_SETTINGS_BYTES);
@@ -66,7 +66,8 @@ TEST_F(CoilModule, CreatesRendersAndDestroysThroughTheTable) {
   std::vector<int> frame;
   for (int f = 0; f < 6; ++f) {
     frame.assign(kWidth * kHeight, kHost);
-    EXPECT_EQ(t->render_frame(effect, sound.data(), f % 2, frame.data(), nullptr, kWidth, kHeight), 0);
+    EXPECT_EQ(t->render_frame(effect, sound.data(), f % 2, frame.data(), nullptr, kWidth, kHeight),
+              0);
   }
   int changed = 0;
   for (int p : frame) changed += p != kHost;

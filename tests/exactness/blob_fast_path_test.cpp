@@ -60,10 +60,12 @@ std::uint64_t frame_sum(const BlobEffect& e, const std::vector<std::uint32_t>& f
   }
   sum.add(static_cast<std::uint32_t>(e.face_count));
   for (std::int32_t f = 0; f < e.face_count; ++f) {
-    for (const std::int32_t index : e.faces[f].vertex_index) sum.add(static_cast<std::uint32_t>(index));
+    for (const std::int32_t index : e.faces[f].vertex_index)
+      sum.add(static_cast<std::uint32_t>(index));
     sum.add(e.faces[f].normal);
   }
-  for (std::int32_t s = 0; s < e.edge_cache_size; ++s) sum.add(static_cast<std::uint32_t>(e.edge_cache[s]));
+  for (std::int32_t s = 0; s < e.edge_cache_size; ++s)
+    sum.add(static_cast<std::uint32_t>(e.edge_cache[s]));
   for (const std::uint32_t pixel : frame) sum.add(pixel);
   return sum.value();
 }
@@ -126,9 +128,19 @@ TEST(BlobFastPath, LatticeValuesAreTheSampleValuesAtEveryPoint) {
   const render3d::Vec3 layouts[][6] = {
       {{0, 0, 0}, {0, 0, 0}, {0, 0, 0}, {0, 0, 0}, {0, 0, 0}, {0, 0, 0}},
       {{-330, -330, -247}, {330, 330, 247}, {-110, 0, 0}, {30, 220, 0}, {0, 0, 22}, {90, -90, 45}},
-      {{0, 0, 220}, {220, 0, 0}, {-219.5, 0.25, 0}, {0.1, -220.1, 0.2}, {300, -300, 60}, {-7.3, 11.9, -59.999}},
+      {{0, 0, 220},
+       {220, 0, 0},
+       {-219.5, 0.25, 0},
+       {0.1, -220.1, 0.2},
+       {300, -300, 60},
+       {-7.3, 11.9, -59.999}},
       {{1e9, 0, 0}, {-huge, 0, 0}, {0, huge, 0}, {nan, 0, 0}, {0, 0, nan}, {15, 15, 11}},
-      {{0, 0, -huge}, {huge, huge, huge}, {-1e300, 1e300, 0}, {0, nan, 0}, {123.456, -98.7, 33.3}, {1e-300, -1e-300, 0}},
+      {{0, 0, -huge},
+       {huge, huge, huge},
+       {-1e300, 1e300, 0},
+       {0, nan, 0},
+       {123.456, -98.7, 33.3},
+       {1e-300, -1e-300, 0}},
   };
   std::vector<std::int32_t> values(blobfx::kLatticePoints);
   for (const auto& layout : layouts) {

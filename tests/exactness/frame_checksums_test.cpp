@@ -1,7 +1,8 @@
 // Every pixel of both effects stays what it was: whole traces of frames (the pictures, the depth
 // buffers and the meshes behind them) are folded into one checksum per run and compared with the
-// checksums recorded from the straightforward code, before any of the fast paths existed. A run that
-// differs names itself; the per-frame comparison with the reference sweep below then shows where.
+// checksums recorded from the straightforward code, before any of the fast paths existed. A run
+// that differs names itself; the per-frame comparison with the reference sweep below then shows
+// where.
 
 #include <gtest/gtest.h>
 
@@ -15,9 +16,9 @@
 #include <vector>
 
 #include "blobfx/blob_effect.hpp"
+#include "checksum.hpp"
 #include "coilfx/coil_effect.hpp"
 #include "fixed_tick.hpp"
-#include "checksum.hpp"
 #include "varied_trace.hpp"
 
 namespace {
@@ -93,7 +94,10 @@ const std::vector<FrameRun>& runs() {
       {"97x1", {{97, 1}}, 0, 120, false},
       {"1920x1080", {{1920, 1080}}, 90, 140, false},
       {"1281x719", {{1281, 719}}, 20, 60, true},
-      {"switching", {{160, 120}, {160, 120}, {99, 201}, {5, 3}, {640, 360}, {1, 1}}, 0, kTraceFrames,
+      {"switching",
+       {{160, 120}, {160, 120}, {99, 201}, {5, 3}, {640, 360}, {1, 1}},
+       0,
+       kTraceFrames,
        true},
   };
   return all;

@@ -47,9 +47,12 @@ inline TraceFrame trace_frame(int f) {
     const int middle = phase < 100 ? 30 + phase : 230 - phase;
     for (int i = 0; i < APE_SOUND_BINS; ++i) {
       int level = 0;
-      if (i < 8) level = bass - 10 * i;
-      else if (i < 60) level = middle - (i - 8);
-      else if (i < 240) level = static_cast<int>(next_noise() % 60);
+      if (i < 8)
+        level = bass - 10 * i;
+      else if (i < 60)
+        level = middle - (i - 8);
+      else if (i < 240)
+        level = static_cast<int>(next_noise() % 60);
       level = level < 0 ? 0 : level;
       left[i] = static_cast<std::uint8_t>(level);
       right[i] = static_cast<std::uint8_t>(level * 3 / 4);

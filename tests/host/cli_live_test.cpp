@@ -16,8 +16,8 @@
 
 namespace {
 
-using hosttest::RunSetup;
 using hosttest::run_apehost;
+using hosttest::RunSetup;
 
 std::string asan_options_without_leaks() {
   const char* old = std::getenv("ASAN_OPTIONS");
@@ -59,10 +59,9 @@ TEST_F(CliLive, PlayShowsAStackOnASongForTheFramesAsked) {
 #ifdef COILFX_MODULE
   args.push_back(COILFX_MODULE);
 #endif
-  for (const std::string& a :
-       std::vector<std::string>{"--settings", dir_ / "s.blob", "--audio", dir_ / "song.wav",
-                                "--size", "200x150", "--fade", "20", "--frames", "24", "--ticks",
-                                "11"})
+  for (const std::string& a : std::vector<std::string>{
+           "--settings", dir_ / "s.blob", "--audio", dir_ / "song.wav", "--size", "200x150",
+           "--fade", "20", "--frames", "24", "--ticks", "11"})
     args.push_back(a);
   const auto run = run_apehost(args, under_xvfb());
   ASSERT_EQ(run.status, 0) << run.err;

@@ -12,8 +12,8 @@
 
 namespace {
 
-using hosttest::RunSetup;
 using hosttest::run_apehost;
+using hosttest::RunSetup;
 
 void expect_refused(const std::vector<std::string>& args, const std::vector<std::string>& parts,
                     const RunSetup& setup = {}) {
@@ -68,11 +68,11 @@ class CliMediaErrors : public ::testing::Test {
 
 TEST_F(CliMediaErrors, SongsThatAreNotThere) {
   const std::string trace = dir_ / "t.trace";
-  for (const auto& [file, reason] : std::vector<std::pair<std::string, std::string>>{
-           {missing_, "no such file"},
-           {text_, "cannot read as sound"},
-           {empty_, "no sound"},
-           {dir_ / "", "not"}}) {
+  for (const auto& [file, reason] :
+       std::vector<std::pair<std::string, std::string>>{{missing_, "no such file"},
+                                                        {text_, "cannot read as sound"},
+                                                        {empty_, "no sound"},
+                                                        {dir_ / "", "not"}}) {
     expect_refused({"analyse", file, "-o", trace}, {file, reason});
     expect_refused({"render", PROBEFX_MODULE, "--audio", file, "--size", "16x8", "-o", video_},
                    {file, reason});
@@ -132,7 +132,8 @@ TEST_F(CliMediaErrors, OptionsThatDoNotFitTogether) {
   hosttest::write_bytes(dir_ / "s.blob", {1, 2, 3});
   expect_refused(render_video({"--settings", dir_ / "s.blob", dir_ / "s.blob"}),
                  {"--settings", "2 blobs for 1 plug-in"});
-  for (const char* fade : {"0", "256", "x"}) expect_refused(render_video({"--fade", fade}), {"--fade"});
+  for (const char* fade : {"0", "256", "x"})
+    expect_refused(render_video({"--fade", fade}), {"--fade"});
   expect_refused(render_video({"--fade", "9", "--keep"}), {"--fade", "--keep"});
   expect_refused(render_video({"--fade", "9", "--background", "000000"}),
                  {"--fade", "--background"});

@@ -64,9 +64,8 @@ TEST_F(CliMedia, AnalyseWritesTheSongsFramesAsATraceThatRenderReadsBack) {
     const auto from_trace = run_apehost({"render", module, "--trace", trace, "--size", "32x24",
                                          "--ticks", "7", "--raw", dir_ / "trace.raw"});
     ASSERT_EQ(from_trace.status, 0) << from_trace.err;
-    const auto from_song = run_apehost({"render", module, "--audio", song_, "--fps", "30",
-                                        "--size", "32x24", "--ticks", "7", "--raw",
-                                        dir_ / "song.raw"});
+    const auto from_song = run_apehost({"render", module, "--audio", song_, "--fps", "30", "--size",
+                                        "32x24", "--ticks", "7", "--raw", dir_ / "song.raw"});
     ASSERT_EQ(from_song.status, 0) << from_song.err;
     EXPECT_NE(from_song.out.find("rendered 66 frames of 32x24 at 30 frames per second"),
               std::string::npos)
@@ -79,7 +78,8 @@ TEST_F(CliMedia, AnalyseWritesTheSongsFramesAsATraceThatRenderReadsBack) {
   const auto words = hosttest::raw_words(read_bytes(dir_ / "trace.raw"));
   const apehost::audio::SoundFrame& middle = expected[40];
   EXPECT_EQ(words[40 * 32 * 24 + 5], std::uint32_t{middle.sound[0]} << 16 |
-                                         std::uint32_t{middle.sound[576]} << 8 | middle.sound[1152]);
+                                         std::uint32_t{middle.sound[576]} << 8 |
+                                         middle.sound[1152]);
 }
 
 TEST_F(CliMedia, AVideoOfTheSongHasEveryFrameTheSizeAndTheSound) {
@@ -129,9 +129,9 @@ TEST_F(CliMedia, ATraceRendersToAVideoWithoutSoundAndSongsToPngs) {
   if (!hosttest::on_path("ffprobe")) GTEST_SKIP() << "ffprobe is not installed";
   const std::string trace = dir_ / "synth.trace";
   ASSERT_EQ(run_apehost({"trace-synth", "-o", trace, "--frames", "12"}).status, 0);
-  const auto run = run_apehost({"render", PROBEFX_MODULE, "--trace", trace, "--size", "32x16",
-                                "--crf", "12", "--background", "0x204060", "-o",
-                                dir_ / "trace.mp4"});
+  const auto run =
+      run_apehost({"render", PROBEFX_MODULE, "--trace", trace, "--size", "32x16", "--crf", "12",
+                   "--background", "0x204060", "-o", dir_ / "trace.mp4"});
   ASSERT_EQ(run.status, 0) << run.err;
   const auto streams = hosttest::probe_streams(dir_ / "trace.mp4");
   ASSERT_EQ(streams.size(), 1u);

@@ -83,7 +83,7 @@ TEST_F(EffectChainTest, ColourAndOnBeatEditsGoThroughLoadSettings) {
   EXPECT_TRUE(chain.on_beat());
   chain.render(kSilence.data(), false, Background{}, frame);
   EXPECT_EQ(frame.pixels()[7], 0x00102030u);
-  EXPECT_EQ(frame.pixels()[9], (3u << 8) | 1u);  // three colours, on-beat change on
+  EXPECT_EQ(frame.pixels()[9], (3u << 8) | 1u);    // three colours, on-beat change on
   EXPECT_EQ(frame.pixels()[3], (3u << 16) | 72u);  // its blob, the colours, the flag
   EXPECT_EQ(frame.pixels()[kW + 1], 0x00708090u);
   // The first effect's colours are untouched; its flag went on too.

@@ -172,11 +172,13 @@ RunResult run_apehost(const std::vector<std::string>& args, const RunSetup& setu
   // executables, which run the same library code in-process, still do.
   RunSetup child = setup;
   bool asan_given = false;
-  for (const auto& entry : setup.environment) asan_given = asan_given || entry.first == "ASAN_OPTIONS";
+  for (const auto& entry : setup.environment)
+    asan_given = asan_given || entry.first == "ASAN_OPTIONS";
   if (!asan_given) {
     const char* old = std::getenv("ASAN_OPTIONS");
     child.environment.push_back(
-        {"ASAN_OPTIONS", std::string(old && *old ? std::string(old) + ":" : "") + "detect_leaks=0"});
+        {"ASAN_OPTIONS",
+         std::string(old && *old ? std::string(old) + ":" : "") + "detect_leaks=0"});
   }
   return run_program(command, child);
 }

@@ -34,10 +34,10 @@ void write_song(const std::string& path, double seconds) {
 }
 
 std::vector<std::map<std::string, std::string>> probe_streams(const std::string& path) {
-  const RunResult run = run_program(
-      {"ffprobe", "-v", "error", "-show_entries",
-       "stream=codec_type,codec_name,width,height,pix_fmt,nb_frames,duration", "-of", "compact",
-       path});
+  const RunResult run =
+      run_program({"ffprobe", "-v", "error", "-show_entries",
+                   "stream=codec_type,codec_name,width,height,pix_fmt,nb_frames,duration", "-of",
+                   "compact", path});
   std::vector<std::map<std::string, std::string>> streams;
   if (run.status != 0) return streams;
   std::istringstream lines(run.out);

@@ -103,8 +103,10 @@ class PathOverride {
     setenv("PATH", path.c_str(), 1);
   }
   ~PathOverride() {
-    if (had_) setenv("PATH", old_.c_str(), 1);
-    else unsetenv("PATH");
+    if (had_)
+      setenv("PATH", old_.c_str(), 1);
+    else
+      unsetenv("PATH");
   }
 
  private:

@@ -1,15 +1,15 @@
 // Hashes the bit patterns of render3d::trig::sin and cos over a fixed set of a million arguments.
-// Every build (64-bit Linux, 32-bit Windows) must print the same hash: that is what lets the two draw
-// identical pixels. Standalone on purpose, so it can be built with nothing but a compiler:
+// Every build (64-bit Linux, 32-bit Windows) must print the same hash: that is what lets the two
+// draw identical pixels. Standalone on purpose, so it can be built with nothing but a compiler:
 //
 //   i686-w64-mingw32-g++ -std=c++20 -O2 -msse2 -mfpmath=sse -ffp-contract=off -static
 //       -Irender3d/include tests/render3d_trig/trig_checksum.cpp render3d/src/trig.cpp
 //       render3d/src/trig_reduce_large.cpp -o trig_checksum.exe          (one line)
 //   WINEDEBUG=-all wine trig_checksum.exe --check
 //
-// Prints "trig checksum: <16 hex digits>". With --check it also compares against kExpected and exits
-// 1 on a mismatch: a change to the functions' results must be deliberate, and then this constant is
-// updated together with it.
+// Prints "trig checksum: <16 hex digits>". With --check it also compares against kExpected and
+// exits 1 on a mismatch: a change to the functions' results must be deliberate, and then this
+// constant is updated together with it.
 
 #include <bit>
 #include <cstdint>
@@ -42,7 +42,8 @@ double unit_interval(uint64_t r) {
   return (high * 67108864.0 + low) * 0x1p-53;
 }
 
-// The ranges the effects feed (phases and clocks grow without bound), plus any finite double at all.
+// The ranges the effects feed (phases and clocks grow without bound), plus any finite double at
+// all.
 constexpr double kRanges[] = {1e-8, 4.0, 1e3, 1e6, 1e8, 1e9};
 constexpr int kRangeCount = sizeof(kRanges) / sizeof(kRanges[0]);
 
@@ -75,7 +76,7 @@ constexpr uint64_t kFixedArguments[] = {
     0x41C921FBFFFFFFFF, 0x41C921FC00000000,  // twice
     0x416B951F1572EBA5, 0x418B951F1572EBA5,  // within 2^-59 of multiples of pi/2 below 2^29
     0x4197D78400000000, 0x4480F0CF064DD592,  // 1e8, 1e22
-    0x7506AC5B262CA1FF,                      // 6381956970095103·2^797, the closest to a multiple of pi/2
+    0x7506AC5B262CA1FF,  // 6381956970095103·2^797, the closest to a multiple of pi/2
 };
 
 // FNV-1a over the eight bytes of each result, least significant first.

@@ -70,8 +70,9 @@ TEST(Trig, NonFiniteArgumentsGiveOneFixedNaN) {
 
 TEST(Trig, TinyArgumentsGiveTheArgumentAndOne) {
   const double denorm_min = std::numeric_limits<double>::denorm_min();
-  const double tiny[] = {denorm_min, 0x1.23456789abcdep-1030, std::numeric_limits<double>::min(),
-                         1e-300, 1e-20, 0x1.fffffffffffffp-28};
+  const double tiny[] = {
+      denorm_min, 0x1.23456789abcdep-1030, std::numeric_limits<double>::min(), 1e-300,
+      1e-20,      0x1.fffffffffffffp-28};
   for (const double x : tiny) {
     EXPECT_EQ(bits_of(sin(x)), bits_of(x)) << x;
     EXPECT_EQ(bits_of(sin(-x)), bits_of(-x)) << x;
@@ -97,14 +98,18 @@ constexpr Golden kGolden[] = {
     {0x1.4000000000000p+3, -0x1.1689ef5f34f52p-1, -0x1.ad9ac890c6b1fp-1, "10"},
     {0x1.9000000000000p+6, -0x1.03425b78c4db8p-1, 0x1.b981dbf665fdfp-1, "100"},
     {0x1.f440000000000p+9, 0x1.fd948c50a7a0dp-1, 0x1.8dbff75eb664fp-4, "1000.5"},
-    {0x1.921fbffffffffp+20, 0x1.3e479a5ff2619p-1, 0x1.910d18d3aa54ep-1, "last 33-bit-part reduction"},
-    {0x1.921fc00000000p+20, 0x1.3e479a61836ebp-1, 0x1.910d18d26c0d4p-1, "first 23-bit-part reduction"},
+    {0x1.921fbffffffffp+20, 0x1.3e479a5ff2619p-1, 0x1.910d18d3aa54ep-1,
+     "last 33-bit-part reduction"},
+    {0x1.921fc00000000p+20, 0x1.3e479a61836ebp-1, 0x1.910d18d26c0d4p-1,
+     "first 23-bit-part reduction"},
     {0x1.e848000000000p+19, -0x1.6664b2568d867p-2, 0x1.df9df9906d32cp-1, "1e6"},
     {0x1.78c29dccccccdp+23, -0x1.cb6bcc6c2b873p-1, 0x1.c4004c876f9c8p-2, "12345678.9"},
     {0x1.7d78400000000p+26, 0x1.dcffca623a20bp-1, -0x1.741b388a8c029p-2, "1e8"},
     {0x1.7d783fe000000p+26, 0x1.fbce0796026d5p-1, 0x1.05a261b478b80p-3, "99999999.5"},
-    {0x1.921fbffffffffp+29, -0x1.b7edc93706b1cp-1, -0x1.05edba7dadd3cp-1, "last 23-bit-part reduction"},
-    {0x1.921fc00000000p+29, -0x1.b7edcb42e2235p-1, -0x1.05edb70dd23f4p-1, "first integer reduction"},
+    {0x1.921fbffffffffp+29, -0x1.b7edc93706b1cp-1, -0x1.05edba7dadd3cp-1,
+     "last 23-bit-part reduction"},
+    {0x1.921fc00000000p+29, -0x1.b7edcb42e2235p-1, -0x1.05edb70dd23f4p-1,
+     "first integer reduction"},
     // Within 2^-59 of multiples of pi/2, where the shorter parts cannot reach and must hand over.
     {0x1.b951f1572eba5p+23, -0x1.0000000000000p+0, -0x1.f54f5227a4e84p-60, "near k·pi/2, 1.4e7"},
     {0x1.b951f1572eba5p+25, -0x1.f54f5227a4e84p-58, 0x1.0000000000000p+0, "near k·pi/2, 5.8e7"},
@@ -188,7 +193,8 @@ struct WorstError {
   }
 };
 
-void expect_within_one_ulp(const WorstError& sin_error, const WorstError& cos_error, const char* what) {
+void expect_within_one_ulp(const WorstError& sin_error, const WorstError& cos_error,
+                           const char* what) {
   EXPECT_LE(sin_error.ulps, 1.0L) << what << ": sin worst at " << std::hexfloat << sin_error.at;
   EXPECT_LE(cos_error.ulps, 1.0L) << what << ": cos worst at " << std::hexfloat << cos_error.at;
 }

@@ -1,6 +1,6 @@
 #pragma once
-// The test executables act as the hosting process: they define the tick-count hook, so a test can fix
-// the seed every effect constructor draws from.
+// The test executables act as the hosting process: they define the tick-count hook, so a test can
+// fix the seed every effect constructor draws from.
 
 #include <cstdint>
 

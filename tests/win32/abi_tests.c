@@ -44,7 +44,7 @@ static void check_names(HostModule* module, const char* short_name, const char* 
   CHECK(effect != NULL);
   if (!effect) return;
   CHECK_EQ_S(host_describe(effect, 0), long_name);
-  CHECK(host_destroy(effect, 1u, 0) == effect);  /* scalar deleting destructor returns self */
+  CHECK(host_destroy(effect, 1u, 0) == effect); /* scalar deleting destructor returns self */
 }
 
 static void check_default_blob(HostModule* module) {
@@ -59,7 +59,7 @@ static void check_default_blob(HostModule* module) {
   CHECK(zero);
   CHECK_EQ_U(word_at(out + 64), 1);
   CHECK_EQ_U(word_at(out + 68), 0);
-  CHECK_EQ_U(out[72], 0xAB);  /* exactly 72 bytes written */
+  CHECK_EQ_U(out[72], 0xAB); /* exactly 72 bytes written */
   host_destroy(effect, 1u, 0);
 }
 
@@ -70,7 +70,7 @@ static void check_round_trips(HostModule* module) {
   distinctive_blob(blob, 11, 5);
   host_load_settings(effect, blob, HOST_SETTINGS_BYTES, 0);
   CHECK_EQ_U(host_save_settings(effect, out, 0), 72);
-  CHECK(memcmp(out, blob, HOST_SETTINGS_BYTES) == 0);  /* on_beat_change 5 comes back as 5 */
+  CHECK(memcmp(out, blob, HOST_SETTINGS_BYTES) == 0); /* on_beat_change 5 comes back as 5 */
 
   static const int32_t counts[][2] = {{0, 1}, {-5, 1}, {1, 1}, {16, 16}, {17, 16}, {1000, 16}};
   for (size_t i = 0; i < sizeof counts / sizeof counts[0]; ++i) {

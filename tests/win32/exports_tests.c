@@ -1,5 +1,5 @@
-/* The module's PE tables as the loader sees them: one export, system DLLs only among its imports (the
- * C and C++ runtimes, libgcc and the thread layer are linked in). */
+/* The module's PE tables as the loader sees them: one export, system DLLs only among its imports
+ * (the C and C++ runtimes, libgcc and the thread layer are linked in). */
 #include <windows.h>
 
 #include <stdio.h>
@@ -19,7 +19,7 @@ static void check_export(const char* name, void* context) {
 static void check_import(const char* dll, void* context) {
   (void)context;
   /* DLLs every 32-bit Windows has in its system folder. */
-  static const char* const system_dlls[] = {"kernel32.dll", "user32.dll", "gdi32.dll",
+  static const char* const system_dlls[] = {"kernel32.dll", "user32.dll",  "gdi32.dll",
                                             "comdlg32.dll", "shell32.dll", "msvcrt.dll"};
   int known = 0;
   for (size_t i = 0; i < sizeof system_dlls / sizeof system_dlls[0]; ++i) {

@@ -1,7 +1,8 @@
-/* The effect fuzz corpora through the modules: every input of a corpus directory (tests/fuzz/corpus/
- * settings or frames) run as its fuzz case (tests/fuzz/cases/effect_cases.h) against the coilfx and
- * blobfx modules as loaded here. On Windows every call goes through call_on_stack, its stack
- * misaligned by 0, 4, 8 and 12 bytes in turn, so the cases also cover the realignment on entry. */
+/* The effect fuzz corpora through the modules: every input of a corpus directory
+ * (tests/fuzz/corpus/ settings or frames) run as its fuzz case (tests/fuzz/cases/effect_cases.h)
+ * against the coilfx and blobfx modules as loaded here. On Windows every call goes through
+ * call_on_stack, its stack misaligned by 0, 4, 8 and 12 bytes in turn, so the cases also cover the
+ * realignment on entry. */
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -130,8 +131,8 @@ int run_fuzz_replay(const char* kind, const char* coil_path, const char* blob_pa
   /* The same seed every run, as in the fuzz targets. */
   CHECK(host_fix_ticks(&host.modules[0], 12345u));
   CHECK(host_fix_ticks(&host.modules[1], 12345u));
-  const FuzzHost calls = {&host, replay_create, replay_destroy, replay_render, replay_load,
-                          replay_save};
+  const FuzzHost calls = {&host,         replay_create, replay_destroy,
+                          replay_render, replay_load,   replay_save};
 
   int count = 0;
   char** names = list_files(corpus_dir, &count);

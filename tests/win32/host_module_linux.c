@@ -1,5 +1,5 @@
-/* The Linux half of host_module.h: the reference build that the Windows modules' frames are compared
- * with. Same calls, ordinary C convention with self first. */
+/* The Linux half of host_module.h: the reference build that the Windows modules' frames are
+ * compared with. Same calls, ordinary C convention with self first. */
 #include <dlfcn.h>
 #include <stdio.h>
 #include <string.h>
@@ -41,8 +41,8 @@ int host_load_module(HostModule* module, const char* path, int misalign) {
     printf("%s has no _AVS_APE_RetrFunc\n", path);
     return 0;
   }
-  module->entry_result = ((EntryFn)module->entry)(module->handle, &module->short_name,
-                                                  &module->create);
+  module->entry_result =
+      ((EntryFn)module->entry)(module->handle, &module->short_name, &module->create);
   return 1;
 }
 

@@ -9,10 +9,10 @@
 #include "pe_image.h"
 
 /* uint32_t call_on_stack(fn, self, args, count, misalign, popped)
- * Copies count 32-bit arguments onto a fresh stack area whose pointer, at the call instruction, sits
- * misalign bytes past a 16-byte boundary; loads self into ECX; calls fn; stores in *popped how many
- * argument bytes fn removed (count*4 for thiscall, 0 for cdecl); returns EAX. EDI keeps the argument
- * area's address across the call (callee-saved in both conventions). */
+ * Copies count 32-bit arguments onto a fresh stack area whose pointer, at the call instruction,
+ * sits misalign bytes past a 16-byte boundary; loads self into ECX; calls fn; stores in *popped how
+ * many argument bytes fn removed (count*4 for thiscall, 0 for cdecl); returns EAX. EDI keeps the
+ * argument area's address across the call (callee-saved in both conventions). */
 uint32_t call_on_stack(const void* fn, void* self, const uint32_t* args, int count, int misalign,
                        int32_t* popped);
 __asm__(
@@ -24,15 +24,15 @@ __asm__(
     "  pushl %ebx\n"
     "  pushl %esi\n"
     "  pushl %edi\n"
-    "  movl 20(%ebp), %ecx\n"       /* count */
+    "  movl 20(%ebp), %ecx\n" /* count */
     "  leal 0(,%ecx,4), %eax\n"
     "  movl %esp, %edi\n"
     "  subl %eax, %edi\n"
     "  subl $64, %edi\n"
     "  andl $-16, %edi\n"
-    "  addl 24(%ebp), %edi\n"       /* misalign */
+    "  addl 24(%ebp), %edi\n" /* misalign */
     "  movl %edi, %esp\n"
-    "  movl 16(%ebp), %esi\n"       /* args */
+    "  movl 16(%ebp), %esi\n" /* args */
     "  xorl %edx, %edx\n"
     "1:\n"
     "  cmpl %ecx, %edx\n"
@@ -42,7 +42,7 @@ __asm__(
     "  incl %edx\n"
     "  jmp 1b\n"
     "2:\n"
-    "  movl 12(%ebp), %ecx\n"       /* self */
+    "  movl 12(%ebp), %ecx\n" /* self */
     "  call *8(%ebp)\n"
     "  movl %esp, %edx\n"
     "  subl %edi, %edx\n"
@@ -62,8 +62,8 @@ static uint32_t call_slot(HostEffect effect, int slot, const uint32_t* args, int
   int32_t popped = -1;
   uint32_t result = call_on_stack(table[slot], effect, args, count, misalign, &popped);
   if (popped != count * 4) {
-    printf("slot %d popped %d argument bytes, want %d (thiscall, callee pops)\n", slot,
-           (int)popped, count * 4);
+    printf("slot %d popped %d argument bytes, want %d (thiscall, callee pops)\n", slot, (int)popped,
+           count * 4);
   }
   CHECK(popped == count * 4);
   return result;
@@ -131,7 +131,7 @@ void* host_destroy(HostEffect effect, unsigned flags, int misalign) {
 
 int host_render(HostEffect effect, const unsigned char* sound, int beat, int32_t* frame,
                 int32_t* output, int width, int height, int misalign) {
-  uint32_t args[6] = {(uint32_t)(uintptr_t)sound, (uint32_t)beat, (uint32_t)(uintptr_t)frame,
+  uint32_t args[6] = {(uint32_t)(uintptr_t)sound,  (uint32_t)beat,  (uint32_t)(uintptr_t)frame,
                       (uint32_t)(uintptr_t)output, (uint32_t)width, (uint32_t)height};
   return (int)call_slot(effect, HOST_SLOT_RENDER, args, 6, misalign);
 }

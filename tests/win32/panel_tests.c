@@ -1,8 +1,9 @@
-/* The settings panel and its link label, driven with messages inside the real module under Wine: the
- * dialog comes from the module's own template through the module's create_settings_panel slot; the
- * colour chooser is the system's, driven from a timer while it runs; the module's imports of
+/* The settings panel and its link label, driven with messages inside the real module under Wine:
+ * the dialog comes from the module's own template through the module's create_settings_panel slot;
+ * the colour chooser is the system's, driven from a timer while it runs; the module's imports of
  * ShellExecuteA and ChooseColorA are patched to watch (and, for the shell, stop) those calls. */
 #include <windows.h>
+
 #include <colordlg.h>
 #include <commdlg.h>
 #include <shellapi.h>
@@ -77,7 +78,8 @@ static void pump(DWORD milliseconds) {
 }
 
 static HWND open_panel(HostEffect effect) {
-  /* From a 4-byte-aligned stack, like the host; the dialog procedure then runs on user32's calls. */
+  /* From a 4-byte-aligned stack, like the host; the dialog procedure then runs on user32's calls.
+   */
   HWND panel = (HWND)host_create_panel(effect, g_module.handle, g_parent, 4);
   CHECK(panel != NULL);
   if (panel) {
@@ -90,7 +92,7 @@ static HWND open_panel(HostEffect effect) {
 
 typedef struct Capture {
   int width, height;
-  uint32_t* pixels;  /* 0x00RRGGBB, rows top first */
+  uint32_t* pixels; /* 0x00RRGGBB, rows top first */
   HBITMAP bitmap;
   HDC dc;
 } Capture;
@@ -154,11 +156,28 @@ static void test_initial_state(void) {
 }
 
 static void test_count_box(void) {
-  static const struct { const char* text; uint32_t count; } cases[] = {
-      {"0", 1},   {"-3", 1},  {"abc", 1}, {"", 1},       {"20", 16},        {"999", 16},
-      {" 7", 7},  {"7x", 7},  {"+5", 5},  {"\t 12", 12}, {"16", 16},        {"1", 1},
-      {"-", 1},   {"- 4", 1}, {"99999999999999999999", 16}, {"4294967299", 16},
-      {"-4294967295", 1},     {"000000000000000000000000000009", 9},
+  static const struct {
+    const char* text;
+    uint32_t count;
+  } cases[] = {
+      {"0", 1},
+      {"-3", 1},
+      {"abc", 1},
+      {"", 1},
+      {"20", 16},
+      {"999", 16},
+      {" 7", 7},
+      {"7x", 7},
+      {"+5", 5},
+      {"\t 12", 12},
+      {"16", 16},
+      {"1", 1},
+      {"-", 1},
+      {"- 4", 1},
+      {"99999999999999999999", 16},
+      {"4294967299", 16},
+      {"-4294967295", 1},
+      {"000000000000000000000000000009", 9},
   };
   HostEffect effect = new_effect(3, 0);
   HWND panel = open_panel(effect);
@@ -170,7 +189,7 @@ static void test_count_box(void) {
     CHECK_EQ_U(SAVED_COUNT(effect), cases[i].count);
     char shown[64];
     GetDlgItemTextA(panel, ID_COUNT, shown, sizeof shown);
-    CHECK_EQ_S(shown, cases[i].text);  /* the box keeps what was typed */
+    CHECK_EQ_S(shown, cases[i].text); /* the box keeps what was typed */
   }
   /* The count alone changes: colours and on-beat stay. */
   for (int i = 0; i < 16; ++i) CHECK_EQ_U(SAVED_COLOUR(effect, i), test_colour(i));
@@ -183,7 +202,7 @@ static void test_on_beat_box(void) {
   HostEffect effect = new_effect(2, 5);
   HWND panel = open_panel(effect);
   CHECK_EQ_U(IsDlgButtonChecked(panel, ID_ON_BEAT), BST_CHECKED);
-  CHECK_EQ_U(SAVED_ON_BEAT(effect), 5);  /* opening the panel doesn't rewrite it */
+  CHECK_EQ_U(SAVED_ON_BEAT(effect), 5); /* opening the panel doesn't rewrite it */
   SendDlgItemMessageA(panel, ID_ON_BEAT, BM_CLICK, 0, 0);
   CHECK_EQ_U(SAVED_ON_BEAT(effect), 0);
   SendDlgItemMessageA(panel, ID_ON_BEAT, BM_CLICK, 0, 0);
@@ -220,7 +239,7 @@ static void check_cells(const Capture* c, int count) {
     CHECK_EQ_U(pixel(c, left + 1, mid), test_colour(i));
     CHECK_EQ_U(pixel(c, right - 2, mid), test_colour(i));
     CHECK_EQ_U(pixel(c, (left + right) / 2, 1), test_colour(i));
-    CHECK_EQ_U(pixel(c, left, mid), 0);       /* outline: the default black pen */
+    CHECK_EQ_U(pixel(c, left, mid), 0); /* outline: the default black pen */
     CHECK_EQ_U(pixel(c, right - 1, mid), 0);
     CHECK_EQ_U(pixel(c, (left + right) / 2, 0), 0);
     CHECK_EQ_U(pixel(c, (left + right) / 2, c->height - 1), 0);
@@ -236,7 +255,7 @@ static void test_strip_drawing(void) {
   check_cells(&c, 3);
   int stray = 0;
   for (int i = 0; i < c.width * c.height; ++i) stray += (c.pixels[i] & 0xFFFFFF) == test_colour(3);
-  CHECK_EQ_U(stray, 0);  /* entry 3 lies beyond the count: not shown */
+  CHECK_EQ_U(stray, 0); /* entry 3 lies beyond the count: not shown */
   capture_end(&c);
 
   SetDlgItemTextA(panel, ID_COUNT, "2");
@@ -283,10 +302,10 @@ static BOOL WINAPI watch_choose_colour(LPCHOOSECOLORA chooser) {
 
 typedef struct ChooserPlan {
   int press_ok;
-  int add_custom;  /* press "Add to Custom Colors" first */
+  int add_custom; /* press "Add to Custom Colors" first */
   int red, green, blue;
   int done;
-  int shown_red, shown_green, shown_blue;  /* what the chooser showed when it opened */
+  int shown_red, shown_green, shown_blue; /* what the chooser showed when it opened */
 } ChooserPlan;
 
 static ChooserPlan g_plan;
@@ -433,8 +452,8 @@ static char g_shell_verb[16], g_shell_file[64], g_shell_directory[16];
 static int g_shell_parameters_null, g_shell_show;
 
 /* Stands in for the shell: records the call, opens nothing. */
-static HINSTANCE WINAPI watch_shell_execute(HWND owner, LPCSTR verb, LPCSTR file,
-                                            LPCSTR parameters, LPCSTR directory, INT show) {
+static HINSTANCE WINAPI watch_shell_execute(HWND owner, LPCSTR verb, LPCSTR file, LPCSTR parameters,
+                                            LPCSTR directory, INT show) {
   ++g_shell_calls;
   g_shell_owner = owner;
   lstrcpynA(g_shell_verb, verb ? verb : "(null)", sizeof g_shell_verb);
@@ -480,7 +499,7 @@ static void test_link_label(void) {
   HostEffect effect = new_effect(3, 0);
   HWND panel = open_panel(effect);
   HWND label = GetDlgItem(panel, ID_LINK);
-  CHECK(GetWindowLongPtrA(label, GWLP_USERDATA) != 0);  /* the button's own procedure, kept */
+  CHECK(GetWindowLongPtrA(label, GWLP_USERDATA) != 0); /* the button's own procedure, kept */
   char text[64];
   GetWindowTextA(label, text, sizeof text);
   CHECK_EQ_S(text, APE_WEB_ADDRESS);
@@ -590,7 +609,7 @@ static void test_panel_target(void) {
   UpdateWindow(strip);
   Capture c;
   draw_strip_into(first_panel, &c, 100, 10);
-  CHECK_EQ_U(pixel(&c, 50, 5), 0x00777777u);  /* nothing drawn */
+  CHECK_EQ_U(pixel(&c, 50, 5), 0x00777777u); /* nothing drawn */
   capture_end(&c);
   SendMessageA(first_panel, WM_COMMAND, MAKEWPARAM(ID_STRIP, BN_CLICKED), (LPARAM)strip);
   CHECK_EQ_U(g_chooser_calls, 0);

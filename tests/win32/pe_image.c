@@ -18,9 +18,8 @@ int pe_patch_import(HMODULE module, const char* dll, const char* function, void*
   for (IMAGE_IMPORT_DESCRIPTOR* d = (IMAGE_IMPORT_DESCRIPTOR*)(base + imports->VirtualAddress);
        d->Name; ++d) {
     if (_stricmp((const char*)(base + d->Name), dll) != 0) continue;
-    IMAGE_THUNK_DATA* names = (IMAGE_THUNK_DATA*)(base + (d->OriginalFirstThunk
-                                                              ? d->OriginalFirstThunk
-                                                              : d->FirstThunk));
+    IMAGE_THUNK_DATA* names =
+        (IMAGE_THUNK_DATA*)(base + (d->OriginalFirstThunk ? d->OriginalFirstThunk : d->FirstThunk));
     IMAGE_THUNK_DATA* slots = (IMAGE_THUNK_DATA*)(base + d->FirstThunk);
     for (; names->u1.AddressOfData; ++names, ++slots) {
       if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal)) continue;

@@ -1,6 +1,6 @@
-/* pe_image.h - reading a loaded module's own PE headers: its export names, the DLLs it imports from,
- * and patching one entry of its import address table (how the tests fix the tick count and watch
- * the calls the panel makes to the shell and the colour chooser). */
+/* pe_image.h - reading a loaded module's own PE headers: its export names, the DLLs it imports
+ * from, and patching one entry of its import address table (how the tests fix the tick count and
+ * watch the calls the panel makes to the shell and the colour chooser). */
 #ifndef APE_TEST_PE_IMAGE_H
 #define APE_TEST_PE_IMAGE_H
 

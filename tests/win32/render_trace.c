@@ -178,9 +178,10 @@ long compare_frame_files(const char* a, const char* b, int width, int height) {
     differing += in_frame;
   }
   if (differing >= 0) {
-    printf("%d frames of %dx%d compared: %ld pixels differ in %ld frames (largest channel "
-           "difference %d)\n",
-           frame, width, height, differing, frames_differing, max_channel);
+    printf(
+        "%d frames of %dx%d compared: %ld pixels differ in %ld frames (largest channel "
+        "difference %d)\n",
+        frame, width, height, differing, frames_differing, max_channel);
   }
   free(pa);
   free(pb);

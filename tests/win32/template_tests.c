@@ -35,7 +35,7 @@ static void align_dword(Reader* r) {
 
 /* A name-or-ordinal field: 0 (none), 0xFFFF + ordinal, or a zero-terminated UTF-16 string. */
 typedef struct NameOrOrdinal {
-  int ordinal;    /* -1 when a string, 0 when empty */
+  int ordinal; /* -1 when a string, 0 when empty */
   char text[128];
 } NameOrOrdinal;
 
@@ -57,7 +57,7 @@ static NameOrOrdinal read_name(Reader* r) {
 
 typedef struct ExpectedItem {
   DWORD id;
-  WORD class_ordinal;   /* 0x80 button, 0x81 edit, 0x82 static */
+  WORD class_ordinal; /* 0x80 button, 0x81 edit, 0x82 static */
   DWORD style;
   DWORD ex_style;
   const char* text;
@@ -76,10 +76,10 @@ int run_template_suite(const char* module_path, const char* about_title, const c
   const BYTE* end = r.start + SizeofResource(module, found);
 
   /* DLGTEMPLATEEX header. */
-  CHECK_EQ_U(read_word(&r), 1);       /* dlgVer */
-  CHECK_EQ_U(read_word(&r), 0xFFFF);  /* signature: extended template */
-  CHECK_EQ_U(read_dword(&r), 0);      /* help id */
-  CHECK_EQ_U(read_dword(&r), 0);      /* extended style */
+  CHECK_EQ_U(read_word(&r), 1);      /* dlgVer */
+  CHECK_EQ_U(read_word(&r), 0xFFFF); /* signature: extended template */
+  CHECK_EQ_U(read_dword(&r), 0);     /* help id */
+  CHECK_EQ_U(read_dword(&r), 0);     /* extended style */
   CHECK_EQ_U(read_dword(&r), WS_CHILD | DS_SETFONT);
   const WORD count = read_word(&r);
   CHECK_EQ_U(count, 9);
@@ -91,10 +91,10 @@ int run_template_suite(const char* module_path, const char* about_title, const c
   CHECK_EQ_U(menu.ordinal, 0);
   CHECK_EQ_U(klass.ordinal, 0);
   CHECK_EQ_U(title.ordinal, 0);
-  CHECK_EQ_U(read_word(&r), 8);  /* point size */
-  CHECK_EQ_U(read_word(&r), 0);  /* weight */
-  CHECK_EQ_U(*r.p++, 0);         /* italic */
-  CHECK_EQ_U(*r.p++, 1);         /* charset */
+  CHECK_EQ_U(read_word(&r), 8); /* point size */
+  CHECK_EQ_U(read_word(&r), 0); /* weight */
+  CHECK_EQ_U(*r.p++, 0);        /* italic */
+  CHECK_EQ_U(*r.p++, 1);        /* charset */
   NameOrOrdinal face = read_name(&r);
   CHECK_EQ_S(face.text, "MS Sans Serif");
 
@@ -116,7 +116,7 @@ int run_template_suite(const char* module_path, const char* about_title, const c
     const ExpectedItem* e = &items[i];
     printf("control %d (%s)\n", i, e->text);
     align_dword(&r);
-    CHECK_EQ_U(read_dword(&r), 0);  /* help id */
+    CHECK_EQ_U(read_dword(&r), 0); /* help id */
     CHECK_EQ_U(read_dword(&r), e->ex_style);
     CHECK_EQ_U(read_dword(&r), e->style);
     CHECK_EQ_U((short)read_word(&r), e->x);
@@ -128,7 +128,7 @@ int run_template_suite(const char* module_path, const char* about_title, const c
     CHECK_EQ_U(item_class.ordinal, e->class_ordinal);
     NameOrOrdinal text = read_name(&r);
     CHECK_EQ_S(text.text, e->text);
-    CHECK_EQ_U(read_word(&r), 0);  /* no creation data */
+    CHECK_EQ_U(read_word(&r), 0); /* no creation data */
   }
   CHECK(r.p <= end);
 

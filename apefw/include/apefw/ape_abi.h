@@ -3,18 +3,20 @@
  * This is the only thing a host and a module share. It is plain C on purpose: the host is built by
  * another compiler (on Windows, MSVC) and must not depend on our C++ ABI.
  *
- * Entry point. The module exports exactly one name, APE_ENTRY_POINT_NAME. The host calls it once after
- * loading the module; it stores the module's static short name and its creator, and returns 1.
+ * Entry point. The module exports exactly one name, APE_ENTRY_POINT_NAME. The host calls it once
+ * after loading the module; it stores the module's static short name and its creator, and
+ * returns 1.
  *
- * Creator. Called with a buffer, it copies the long description (with its terminating zero) into the
- * buffer and returns null; the buffer must hold APE_DESCRIPTION_CAPACITY bytes. Called with null, it
- * creates one effect object, hands its ownership to the host, and returns it (null when it cannot).
+ * Creator. Called with a buffer, it copies the long description (with its terminating zero) into
+ * the buffer and returns null; the buffer must hold APE_DESCRIPTION_CAPACITY bytes. Called with
+ * null, it creates one effect object, hands its ownership to the host, and returns it (null when it
+ * cannot).
  *
- * Effect object. It starts with a pointer to a table of six slots, called with the thiscall convention
- * on 32-bit Windows (self in ECX, the callee pops its arguments) and the platform's ordinary
- * convention with self as first argument elsewhere. Every slot is called from one thread at a time;
- * render_frame comes from the host's render thread, create_settings_panel from its window thread,
- * and the panel may edit the settings while a frame renders.
+ * Effect object. It starts with a pointer to a table of six slots, called with the thiscall
+ * convention on 32-bit Windows (self in ECX, the callee pops its arguments) and the platform's
+ * ordinary convention with self as first argument elsewhere. Every slot is called from one thread
+ * at a time; render_frame comes from the host's render thread, create_settings_panel from its
+ * window thread, and the panel may edit the settings while a frame renders.
  */
 #ifndef APEFW_APE_ABI_H
 #define APEFW_APE_ABI_H
@@ -36,10 +38,10 @@ extern "C" {
 #define APE_ENTRY_POINT_NAME "_AVS_APE_RetrFunc"
 
 enum {
-  APE_SOUND_BINS = 576,                      /* samples per channel and kind */
-  APE_SOUND_BYTES = 2 * 2 * APE_SOUND_BINS,  /* spectrum ch0, ch1, then waveform ch0, ch1 */
-  APE_SETTINGS_BYTES = 72,                   /* the settings blob kept in the host's presets */
-  APE_DESCRIPTION_CAPACITY = 128             /* the describe buffer a host must lend */
+  APE_SOUND_BINS = 576,                     /* samples per channel and kind */
+  APE_SOUND_BYTES = 2 * 2 * APE_SOUND_BINS, /* spectrum ch0, ch1, then waveform ch0, ch1 */
+  APE_SETTINGS_BYTES = 72,                  /* the settings blob kept in the host's presets */
+  APE_DESCRIPTION_CAPACITY = 128            /* the describe buffer a host must lend */
 };
 
 /* Slot 0's flag: destroy the object and free its memory (the only use a host makes of it). */
@@ -49,7 +51,7 @@ typedef struct ApeEffect ApeEffect;
 
 typedef struct ApeEffectVtable {
   /* 0: destroys the object; frees it when (flags & APE_DESTROY_AND_FREE). Returns self. */
-  void* (APE_THISCALL* destroy)(ApeEffect* self, unsigned int flags);
+  void*(APE_THISCALL* destroy)(ApeEffect* self, unsigned int flags);
   /* 1: draws one frame in place. sound: APE_SOUND_BYTES bytes; beat: nonzero on a beat frame;
    * framebuffer: width x height pixels 0x00RRGGBB, rows top first; output_framebuffer: unused.
    * Returns 0. */
@@ -70,11 +72,12 @@ struct ApeEffect {
 };
 
 typedef ApeEffect*(APE_CDECL* ApeCreateEffectFn)(char* description);
-typedef int(APE_CDECL* ApeEntryPointFn)(void* instance, char** short_name, ApeCreateEffectFn* create);
+typedef int(APE_CDECL* ApeEntryPointFn)(void* instance, char** short_name,
+                                        ApeCreateEffectFn* create);
 
-/* Linux builds only: the millisecond tick count that seeds each effect's random generator comes from
- * the hosting process when it defines this function (and exports it to the modules it loads), the way
- * kernel32 supplies it on Windows. Without it the module reads the monotonic clock. */
+/* Linux builds only: the millisecond tick count that seeds each effect's random generator comes
+ * from the hosting process when it defines this function (and exports it to the modules it loads),
+ * the way kernel32 supplies it on Windows. Without it the module reads the monotonic clock. */
 #define APE_HOST_TICK_COUNT_NAME "ape_host_tick_count"
 typedef uint32_t (*ApeHostTickCountFn)(void);
 

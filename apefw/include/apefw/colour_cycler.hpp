@@ -10,7 +10,8 @@
 namespace apefw {
 
 inline constexpr double kColourStepPerFrame = 0.015;
-// A beat jump lands on r * n / 65536 for a draw r of 0..32767: always in the first half of the list.
+// A beat jump lands on r * n / 65536 for a draw r of 0..32767: always in the first half of the
+// list.
 inline constexpr double kBeatJumpScale = 1.0 / 65536.0;
 
 class ColourCycler {

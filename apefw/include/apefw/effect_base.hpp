@@ -1,8 +1,8 @@
 #pragma once
-// The abstract effect interface: the six operations the host reaches an effect through, in this slot
-// order. The host sees them through the plain C table of ape_abi.h; host_boundary.cpp forwards each
-// slot to the virtual operation here. Effect classes derive from EffectBase directly, override all six
-// and declare their own virtual operations behind them.
+// The abstract effect interface: the six operations the host reaches an effect through, in this
+// slot order. The host sees them through the plain C table of ape_abi.h; host_boundary.cpp forwards
+// each slot to the virtual operation here. Effect classes derive from EffectBase directly, override
+// all six and declare their own virtual operations behind them.
 
 #include <cstdint>
 

@@ -26,15 +26,16 @@ static_assert(alignof(EffectSettings) == 4);
 static_assert(std::is_trivially_copyable_v<EffectSettings>);
 static_assert(std::is_standard_layout_v<EffectSettings>);
 
-// Every field can be written by the settings panel on the host's window thread while a frame renders,
-// so each word is stored whole by these operations, never byte by byte.
+// Every field can be written by the settings panel on the host's window thread while a frame
+// renders, so each word is stored whole by these operations, never byte by byte.
 
 // Defaults of a new effect: all zero, then colour_count 1 and colour 0 = kDefaultColour.
 void reset_settings(EffectSettings& settings) noexcept;
 
 // Copies `length` bytes of `data` over the start of the record when 0 <= length <= 72 (bytes beyond
 // the length keep their values, so a blob ending inside a field replaces only its low-order bytes);
-// a longer (or negative) length, or a null pointer, copies nothing. Then clamps colour_count to 1..16.
+// a longer (or negative) length, or a null pointer, copies nothing. Then clamps colour_count
+// to 1..16.
 void load_settings_blob(EffectSettings& settings, const std::uint8_t* data, int length) noexcept;
 
 // Writes the 72 bytes little-endian and returns 72; a null buffer gets nothing and returns 0.

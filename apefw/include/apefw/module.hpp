@@ -34,8 +34,9 @@ int module_entry_point(const ModuleIdentity& module, char** short_name, ApeCreat
                        ApeCreateEffectFn creator) noexcept;
 ApeEffect* create_effect(const ModuleIdentity& module, char* description) noexcept;
 
-// Wraps an effect in the object the host holds: the six-slot table of ape_abi.h in front, forwarding
-// to the effect's virtual operations. Takes ownership; null in, or no memory, gives null.
+// Wraps an effect in the object the host holds: the six-slot table of ape_abi.h in front,
+// forwarding to the effect's virtual operations. Takes ownership; null in, or no memory, gives
+// null.
 ApeEffect* wrap_for_host(std::unique_ptr<EffectBase> effect) noexcept;
 
 // The effect behind a host object made by wrap_for_host (tests and in-process hosts).

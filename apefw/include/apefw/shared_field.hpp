@@ -1,7 +1,7 @@
 #pragma once
-// Fields that the settings panel (window thread) and render_frame (render thread) share. There is no
-// lock: each field is one aligned 32-bit word read and written whole, with relaxed atomics so that
-// neither the compiler nor a race detector sees a torn or racy access.
+// Fields that the settings panel (window thread) and render_frame (render thread) share. There is
+// no lock: each field is one aligned 32-bit word read and written whole, with relaxed atomics so
+// that neither the compiler nor a race detector sees a torn or racy access.
 
 #include <atomic>
 #include <cstdint>

@@ -75,8 +75,7 @@ void test_hover(HWND label) {
 
 }  // namespace
 
-LRESULT CALLBACK link_label_proc(HWND label, UINT message, WPARAM wparam,
-                                 LPARAM lparam) noexcept {
+LRESULT CALLBACK link_label_proc(HWND label, UINT message, WPARAM wparam, LPARAM lparam) noexcept {
   const auto previous = reinterpret_cast<WNDPROC>(GetWindowLongPtrA(label, GWLP_USERDATA));
   switch (message) {
     case WM_PAINT:

@@ -10,7 +10,6 @@
 
 namespace apefw {
 
-LRESULT CALLBACK link_label_proc(HWND label, UINT message, WPARAM wparam,
-                                 LPARAM lparam) noexcept;
+LRESULT CALLBACK link_label_proc(HWND label, UINT message, WPARAM wparam, LPARAM lparam) noexcept;
 
 }  // namespace apefw

@@ -30,8 +30,8 @@ constexpr std::int64_t kCountSaturation = 1'000'000'000'000;
 // same operation serves both directions: reverse the four bytes, then shift the top byte out, which
 // swaps red and blue and always leaves the top byte 0.
 constexpr std::uint32_t convert_colour_order(std::uint32_t colour) noexcept {
-  const std::uint32_t reversed = (colour << 24) | ((colour & 0xFF00u) << 8) |
-                                 ((colour >> 8) & 0xFF00u) | (colour >> 24);
+  const std::uint32_t reversed =
+      (colour << 24) | ((colour & 0xFF00u) << 8) | ((colour >> 8) & 0xFF00u) | (colour >> 24);
   return reversed >> 8;
 }
 static_assert(convert_colour_order(0x00FF0000u) == 0x000000FFu);
@@ -54,8 +54,8 @@ std::int32_t parse_colour_count(const char* text) noexcept {
   return clamp_colour_count(negative ? -magnitude : magnitude);
 }
 
-// The count as the panel uses it: the effect keeps it in 1..16, but it is clamped again here because
-// it indexes the colour list.
+// The count as the panel uses it: the effect keeps it in 1..16, but it is clamped again here
+// because it indexes the colour list.
 std::int32_t current_count(const EffectSettings& settings) noexcept {
   return clamp_colour_count(read_shared(settings.colour_count));
 }
@@ -122,8 +122,8 @@ void strip_clicked(HWND dialog) {
   RECT client{};
   GetClientRect(strip, &client);
 
-  // From the keyboard (the strip has a tab stop), or with the pointer already gone, the position can
-  // lie anywhere: the index is clamped into the cells shown.
+  // From the keyboard (the strip has a tab stop), or with the pointer already gone, the position
+  // can lie anywhere: the index is clamped into the cells shown.
   const std::int32_t count = current_count(*panel_effect.settings);
   std::int64_t index =
       client.right > 0 ? std::int64_t{count} * cursor.x / client.right : std::int64_t{0};

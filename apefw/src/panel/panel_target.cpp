@@ -1,5 +1,5 @@
-// Which effect the settings panel edits. Only the host's window thread opens panels, but effects may
-// be destroyed on another thread, so the pointers are atomics.
+// Which effect the settings panel edits. Only the host's window thread opens panels, but effects
+// may be destroyed on another thread, so the pointers are atomics.
 
 #include <atomic>
 

@@ -1,11 +1,12 @@
 #pragma once
-// The six balls of the blob and the scalar field they make. Every frame animate() moves each ball on
-// a circle around the centre of the view: the circle's radius follows the loudness of one or two
+// The six balls of the blob and the scalar field they make. Every frame animate() moves each ball
+// on a circle around the centre of the view: the circle's radius follows the loudness of one or two
 // spectrum bands, its plane is tilted by two spin angles that get a random kick on every beat. The
 // blob's surface is where sample() crosses 0 (the summed field at the iso level 2000).
 //
 // Coordinates are the surface sweep's grid coordinates: x and y in -330..330, z in -247..247, the
-// field centred on the origin. Ball centres stay within 300 of the origin in x and y, within 60 in z.
+// field centred on the origin. Ball centres stay within 300 of the origin in x and y, within 60 in
+// z.
 
 #include <cstdint>
 
@@ -41,7 +42,8 @@ class BallField {
   // The summed field at a grid point minus the iso level: below 0 outside the blob, 0 or above
   // inside. A pure function of the point and the ball centres (no state changes), so it may be
   // called any number of times, in any order.
-  [[nodiscard]] virtual std::int32_t sample(std::int32_t x, std::int32_t y, std::int32_t z) const noexcept;
+  [[nodiscard]] virtual std::int32_t sample(std::int32_t x, std::int32_t y,
+                                            std::int32_t z) const noexcept;
 
   // This field's own sample (not an override's) at every point of the surface sweep's lattice, in
   // one pass: values[lattice_index(i, j, k)] = BallField::sample(lattice_xy(i), lattice_xy(j),
@@ -50,7 +52,7 @@ class BallField {
 
   BlobEffect* owner;
   render3d::Vec3 ball_centre[kBallCount] = {};  // meaningful from the first animate() on
-  std::int32_t orbit_radius[kBallCount] = {};  // 0..400
+  std::int32_t orbit_radius[kBallCount] = {};   // 0..400
   double spin[kSpinAngles] = {};                // radians, grow without bound
   double spin_rate[kSpinAngles] = {};           // per-frame increment of each spin angle
   double spread = 0.0;                          // slow running sum of the band levels

@@ -1,8 +1,8 @@
 #pragma once
 // The Blobform effect: the smooth, lit iso-surface of the summed field of six balls that circle the
-// centre of the view, swing wider with the loudness of three spectrum bands and tilt their orbits on
-// every beat. The surface is rebuilt every frame by marching cubes over a fixed grid, then shaded and
-// drawn by the shared renderer.
+// centre of the view, swing wider with the loudness of three spectrum bands and tilt their orbits
+// on every beat. The surface is rebuilt every frame by marching cubes over a fixed grid, then
+// shaded and drawn by the shared renderer.
 //
 // The class is internal to the plug-in module: the host only ever sees the C table of ape_abi.h, so
 // the state is public (the ball field reads and writes it, the tests inspect it) rather than hidden
@@ -33,10 +33,10 @@ inline constexpr char kLongDescription[] = "Render / Blobform 3D";
 inline constexpr std::int32_t kVertexCapacity = 6000;
 inline constexpr std::int32_t kFaceCapacity = 5000;
 // A cell starts only while vertex_count + 8 is below the vertex capacity and face_count + 4 below
-// the face capacity; from the first cell that fails, the rest of the frame's grid is left out. A cell
-// adds at most five faces, so the faces always fit. A cell on two low boundary planes may add ten
-// vertices, one more than the headroom leaves room for: such a cell, when its vertices do not all
-// fit, is treated as the first failing cell (it emits nothing and ends the frame's surface).
+// the face capacity; from the first cell that fails, the rest of the frame's grid is left out. A
+// cell adds at most five faces, so the faces always fit. A cell on two low boundary planes may add
+// ten vertices, one more than the headroom leaves room for: such a cell, when its vertices do not
+// all fit, is treated as the first failing cell (it emits nothing and ends the frame's surface).
 inline constexpr std::int32_t kCellVertexHeadroom = 8;
 inline constexpr std::int32_t kCellFaceHeadroom = 4;
 
@@ -58,7 +58,8 @@ class BlobEffect : public apefw::EffectBase {
 
   // The effect's own operations, in this slot order behind the six above.
 
-  // One triangle into the frame and depth buffer; turned away when its face normal's z is below -0.3.
+  // One triangle into the frame and depth buffer; turned away when its face normal's z is below
+  // -0.3.
   virtual void draw_triangle(const render3d::RenderTarget& target, const MeshVertex& a,
                              const MeshVertex& b, const MeshVertex& c, const Vec3& face_normal);
   // Moves the balls, then sweeps the grid and rebuilds the mesh from the field.
@@ -68,22 +69,22 @@ class BlobEffect : public apefw::EffectBase {
   // Every face in index order into framebuffer and the depth buffer; draws nothing while there is
   // no depth buffer for this size.
   virtual void draw_mesh(std::uint32_t* framebuffer, int width, int height);
-  // One cube of the sweep: appends its new edge vertices and its triangles. cache_index is the first
-  // of the cell's three edge_cache slots (3n); the flags mark the first column (i = 0), row (j = 0)
-  // and slice (k = 0), whose low faces have no earlier neighbour to share vertices with.
+  // One cube of the sweep: appends its new edge vertices and its triangles. cache_index is the
+  // first of the cell's three edge_cache slots (3n); the flags mark the first column (i = 0), row
+  // (j = 0) and slice (k = 0), whose low faces have no earlier neighbour to share vertices with.
   virtual void polygonize_cell(const GridCell& cell, std::int32_t cache_index, bool first_x,
                                bool first_y, bool first_z);
 
   // The sweep of build_surface after the ball animation, over field values already sampled at
-  // every lattice point (kLatticePoints entries, as BallField::sample_lattice lays them out): empties
-  // the edge cache and appends the surface to the mesh.
+  // every lattice point (kLatticePoints entries, as BallField::sample_lattice lays them out):
+  // empties the edge cache and appends the surface to the mesh.
   void sweep_lattice(const std::int32_t* values);
 
   apefw::EffectSettings settings{};
   // width + 65536 x height of the latest frame; the depth buffer itself tracks width and height.
   std::int32_t frame_size_key = 0;
-  // Frames rendered. Counts on in unsigned arithmetic, modulo 2^32, and is read as the signed value:
-  // after 2^31 - 1 frames the animation goes on from -2^31 (only its sines see the jump).
+  // Frames rendered. Counts on in unsigned arithmetic, modulo 2^32, and is read as the signed
+  // value: after 2^31 - 1 frames the animation goes on from -2^31 (only its sines see the jump).
   std::int32_t frame_count = 0;
   std::int32_t band_level[3] = {};  // bass, middle, treble
   std::int32_t band_trend[3] = {};

@@ -5,12 +5,13 @@
 //   0 (x0,y0,z0)  1 (x1,y0,z0)  2 (x1,y1,z0)  3 (x0,y1,z0)
 //   4 (x0,y0,z1)  5 (x1,y0,z1)  6 (x1,y1,z1)  7 (x0,y1,z1)
 // Edges, from corner -> to corner:
-//   0: 0-1  1: 1-2  2: 2-3  3: 3-0  4: 4-5  5: 5-6  6: 6-7  7: 7-4  8: 0-4  9: 1-5  10: 2-6  11: 3-7
+//   0: 0-1  1: 1-2  2: 2-3  3: 3-0  4: 4-5  5: 5-6  6: 6-7  7: 7-4  8: 0-4  9: 1-5  10: 2-6  11:
+//   3-7
 // Cube index: bit i set when corner i lies outside the blob (its field value below 0).
 //
-// With these tables a face (P0, P1, P2) has its normal (P0 - P1) x (P2 - P1) pointing into the blob,
-// toward the corners at or above the iso level. The shading and the rasterizer's facing test rely
-// on that winding, so the triangle rows are data to be kept exactly, never re-derived.
+// With these tables a face (P0, P1, P2) has its normal (P0 - P1) x (P2 - P1) pointing into the
+// blob, toward the corners at or above the iso level. The shading and the rasterizer's facing test
+// rely on that winding, so the triangle rows are data to be kept exactly, never re-derived.
 //
 // The compiled tables are generated from blobfx/data/marching_cubes_tables.txt (see
 // blobfx/data/generate_tables.py); the tests compare them with that file and check their rules.

@@ -13,14 +13,15 @@ namespace blobfx {
 
 inline constexpr int kCellsPerSide = 22;
 inline constexpr int kLatticePerSide = kCellsPerSide + 1;
-inline constexpr int kCellsPerSlice = kCellsPerSide * kCellsPerSide;     // 484
-inline constexpr int kCellCount = kCellsPerSlice * kCellsPerSide;        // 10,648
-inline constexpr int kCacheSlotsPerCell = 3;                             // edges 5, 6, 10
+inline constexpr int kCellsPerSlice = kCellsPerSide * kCellsPerSide;       // 484
+inline constexpr int kCellCount = kCellsPerSlice * kCellsPerSide;          // 10,648
+inline constexpr int kCacheSlotsPerCell = 3;                               // edges 5, 6, 10
 inline constexpr int kEdgeCacheEntries = kCacheSlotsPerCell * kCellCount;  // 31,944
 
 // The lattice points, x fastest, then y, then z: point (i, j, k) is entry lattice_index(i, j, k) of
 // an array of field values sampled once per point.
-inline constexpr int kLatticePoints = kLatticePerSide * kLatticePerSide * kLatticePerSide;  // 12,167
+inline constexpr int kLatticePoints =
+    kLatticePerSide * kLatticePerSide * kLatticePerSide;  // 12,167
 constexpr int lattice_index(int i, int j, int k) noexcept {
   return i + kLatticePerSide * (j + kLatticePerSide * k);
 }
@@ -47,17 +48,18 @@ struct GridPoint {
 // One cube of the sweep, corners in the numbering of marching_cubes_tables.hpp.
 struct GridCell {
   GridPoint corner[kCellCorners];
-  std::int32_t value[kCellCorners];  // field sample at each corner: below 0 outside, 0 or above inside
+  std::int32_t
+      value[kCellCorners];  // field sample at each corner: below 0 outside, 0 or above inside
 };
 
 // Bit i set when corner i lies outside (its value below 0).
 [[nodiscard]] std::uint32_t cube_index(const GridCell& cell) noexcept;
 
-// The surface crossing on the edge from p (value vp) to q (value vq), in camera space: a corner whose
-// value is exactly 0 is the crossing itself; equal values give the midpoint; otherwise linear
+// The surface crossing on the edge from p (value vp) to q (value vq), in camera space: a corner
+// whose value is exactly 0 is the crossing itself; equal values give the midpoint; otherwise linear
 // interpolation to the zero. Every other field of the record is zero (no normal, no face, no
 // highlight).
-[[nodiscard]] render3d::MeshVertex edge_vertex(const GridPoint& p, const GridPoint& q, std::int32_t vp,
-                                               std::int32_t vq) noexcept;
+[[nodiscard]] render3d::MeshVertex edge_vertex(const GridPoint& p, const GridPoint& q,
+                                               std::int32_t vp, std::int32_t vq) noexcept;
 
 }  // namespace blobfx

@@ -1,8 +1,8 @@
 #pragma once
 // The Coilform effect: a lit body from which six tapered, square-sectioned arms reach out. The body
-// turns at a speed driven by three spectrum bands; every arm ring follows the direction the body had
-// some frames earlier, so the arms trail and bend; beats lengthen the arms and send a bright pulse
-// down them.
+// turns at a speed driven by three spectrum bands; every arm ring follows the direction the body
+// had some frames earlier, so the arms trail and bend; beats lengthen the arms and send a bright
+// pulse down them.
 //
 // The class is internal to the plug-in module: the host only ever sees the C table of ape_abi.h, so
 // the state is public for the tests rather than hidden behind accessors.
@@ -43,8 +43,9 @@ inline constexpr int kTrailRecords = kArmCount * kTrailLength;  // 180
 // The common centre of all arms, in front of the camera.
 inline constexpr Vec3 kHubPoint = {0.0, 0.0, 23.0};
 
-// Walks the square with corners p, q, -p, -q, piecewise linearly in t (clamped to 0..1): t = 0, 0.25,
-// 0.5, 0.75 and 1 give p, q, -p, -q and p again. out gets that position and every other field of p.
+// Walks the square with corners p, q, -p, -q, piecewise linearly in t (clamped to 0..1): t = 0,
+// 0.25, 0.5, 0.75 and 1 give p, q, -p, -q and p again. out gets that position and every other field
+// of p.
 void ring_point(const MeshVertex& p, const MeshVertex& q, double t, MeshVertex& out) noexcept;
 
 class CoilEffect : public apefw::EffectBase {

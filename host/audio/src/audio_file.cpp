@@ -26,7 +26,8 @@ std::string tidy_reason(const char* message) {
   std::string reason = message != nullptr ? message : "unknown error";
   constexpr const char kSystemPrefix[] = "System error : ";
   if (reason.rfind(kSystemPrefix, 0) == 0) reason.erase(0, sizeof kSystemPrefix - 1);
-  while (!reason.empty() && (reason.back() == '.' || reason.back() == '\n' || reason.back() == ' ')) {
+  while (!reason.empty() &&
+         (reason.back() == '.' || reason.back() == '\n' || reason.back() == ' ')) {
     reason.pop_back();
   }
   if (reason.empty()) reason = "unknown error";

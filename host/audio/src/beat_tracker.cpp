@@ -136,7 +136,8 @@ void BeatTracker::place_ready_beats(bool at_end, std::vector<std::int64_t>& beat
     // Half a period from the expected place is the off-beat: the one before it, unless that is
     // where the last beat went (aubio has just jumped half a period), then the one after it.
     std::int64_t off_beat_at = expected_at - period / 2;
-    if (last_placed_ >= 0 && off_beat_at < last_placed_ + radius) off_beat_at = expected_at + period / 2;
+    if (last_placed_ >= 0 && off_beat_at < last_placed_ + radius)
+      off_beat_at = expected_at + period / 2;
     // Wait until the sound around every place searched has arrived.
     const std::int64_t latest = std::max({expected_at, reported, off_beat_at});
     if (!at_end && latest + radius + (kSpanBlocks + 1) * block_size_ > fed_) break;
@@ -191,7 +192,8 @@ BeatTracker::Attack BeatTracker::strongest_attack(std::int64_t centre, std::int6
   std::int64_t first = centre - radius;
   first -= ((first % block) + block) % block;
   const std::int64_t count = (centre + radius - first) / block + 1;
-  // Energies of the blocks from kSpanBlocks before the first candidate to kSpanBlocks after the last.
+  // Energies of the blocks from kSpanBlocks before the first candidate to kSpanBlocks after the
+  // last.
   energies_.resize(static_cast<std::size_t>(count + 2 * kSpanBlocks));
   for (std::size_t i = 0; i < energies_.size(); ++i) {
     energies_[i] = block_energy(first + (static_cast<std::int64_t>(i) - kSpanBlocks) * block);
@@ -219,9 +221,11 @@ BeatTracker::Attack BeatTracker::strongest_attack(std::int64_t centre, std::int6
   // Within the block and the one before it, the attack starts at the first sample reaching half the
   // block's peak: a click then lands on its own sample, not on the block grid.
   float peak = 0.0f;
-  for (std::int64_t p = best_block; p < best_block + block; ++p) peak = std::max(peak, std::fabs(sample(p)));
+  for (std::int64_t p = best_block; p < best_block + block; ++p)
+    peak = std::max(peak, std::fabs(sample(p)));
   best.position = best_block;
-  for (std::int64_t p = std::max<std::int64_t>(best_block - block, 0); p < best_block + block; ++p) {
+  for (std::int64_t p = std::max<std::int64_t>(best_block - block, 0); p < best_block + block;
+       ++p) {
     if (std::fabs(sample(p)) >= 0.5f * peak) {
       best.position = p;
       break;

@@ -35,9 +35,10 @@ class BeatTracker {
 
   // Feeds frame_count interleaved sample frames of channels channels (tracked as their mix) and
   // appends to beats every beat that can be placed by now, as sample positions from the first
-  // sample fed, increasing and never negative. A beat can be placed once the sound a fifth of a beat
-  // period past it has arrived, so beats come out a little after their position.
-  void feed(const float* interleaved, std::size_t frame_count, int channels, std::vector<std::int64_t>& beats);
+  // sample fed, increasing and never negative. A beat can be placed once the sound a fifth of a
+  // beat period past it has arrived, so beats come out a little after their position.
+  void feed(const float* interleaved, std::size_t frame_count, int channels,
+            std::vector<std::int64_t>& beats);
 
   // At the end of the sound: places the beats still waiting, with what sound there is.
   void finish(std::vector<std::int64_t>& beats);
@@ -57,8 +58,8 @@ class BeatTracker {
   float sample(std::int64_t position) const;  // the mono mix at a position, 0 where not kept
 
   int hop_size_ = 0;
-  int block_size_ = 0;              // samples per energy block of the attack search
-  std::int64_t silence_limit_ = 0;  // sample frames of silence after which beats are dropped
+  int block_size_ = 0;               // samples per energy block of the attack search
+  std::int64_t silence_limit_ = 0;   // sample frames of silence after which beats are dropped
   std::int64_t default_period_ = 0;  // beat period assumed until aubio has one (120 bpm)
   std::int64_t min_period_ = 0;
   std::int64_t max_period_ = 0;
@@ -66,15 +67,15 @@ class BeatTracker {
   aubio_tempo_t* tempo_ = nullptr;
   fvec_t* hop_ = nullptr;
   fvec_t* result_ = nullptr;
-  int filled_ = 0;              // samples waiting in hop_
-  std::int64_t hop_start_ = 0;  // sample position of hop_'s first sample
-  std::uint32_t last_beat_ = 0;  // aubio's last beat position as it last reported it
+  int filled_ = 0;                // samples waiting in hop_
+  std::int64_t hop_start_ = 0;    // sample position of hop_'s first sample
+  std::uint32_t last_beat_ = 0;   // aubio's last beat position as it last reported it
   std::int64_t last_sound_ = -1;  // start of the last hop that was not silent; -1 before any
 
-  std::vector<float> history_;  // the mono mix; sample position p at p mod history_.size()
-  std::int64_t fed_ = 0;        // sample frames fed
+  std::vector<float> history_;        // the mono mix; sample position p at p mod history_.size()
+  std::int64_t fed_ = 0;              // sample frames fed
   std::deque<std::int64_t> waiting_;  // aubio's beats not yet placed
-  std::int64_t offset_ = 0;           // how far the last placed beat was moved from aubio's position
+  std::int64_t offset_ = 0;  // how far the last placed beat was moved from aubio's position
   std::int64_t last_placed_ = -1;
   mutable std::vector<double> energies_;  // scratch of strongest_attack
 };

@@ -24,8 +24,8 @@ constexpr int kBars = 16;
 constexpr double kPeakLevel = 0.891;
 constexpr double kFadeOutSeconds = 2.5;
 
-// One bar per chord, four times round: Am - F - C - G. Each chord lists its pad voicing (MIDI notes,
-// close voice leading so the pad glides), the bass root and the arpeggio's notes.
+// One bar per chord, four times round: Am - F - C - G. Each chord lists its pad voicing (MIDI
+// notes, close voice leading so the pad glides), the bass root and the arpeggio's notes.
 struct Chord {
   std::array<int, 4> pad;
   int bass;
@@ -54,7 +54,9 @@ std::int64_t sample_at(double seconds) { return static_cast<std::int64_t>(second
 double beat_time(int bar, double beat) { return (bar * kBeatsPerBar + beat) * kBeatSeconds; }
 
 // Sine of a phase given in cycles; the phase is wrapped first so the argument stays small.
-double sine_cycles(double phase) { return render3d::trig::sin(kTwoPi * (phase - std::floor(phase))); }
+double sine_cycles(double phase) {
+  return render3d::trig::sin(kTwoPi * (phase - std::floor(phase)));
+}
 
 // A one-shot sound is cut off after length samples; the last 10 ms fade to zero so the cut does not
 // click.
@@ -188,7 +190,8 @@ void render_bass(Bus& bus, double time, double seconds, int note, double gain) {
     low1 += a * (tone - low1);
     low2 += a * (low1 - low2);
     double envelope = std::min(1.0, t / 0.004) * (0.55 + 0.45 * std::exp(-t / 0.08));
-    if (n >= held) envelope *= 1.0 - static_cast<double>(n - held) / static_cast<double>(length - held);
+    if (n >= held)
+      envelope *= 1.0 - static_cast<double>(n - held) / static_cast<double>(length - held);
     bus.add(start + n, gain * envelope * low2, 0.0);
   }
 }
@@ -239,7 +242,8 @@ void render_pad(Bus& bus) {
         low_right1 += a * (saw_right.next(hz * detune) - low_right1);
         low_right2 += a * (low_right1 - low_right2);
         double envelope = std::min(1.0, t / attack);
-        if (n >= held) envelope *= 1.0 - static_cast<double>(n - held) / static_cast<double>(length - held);
+        if (n >= held)
+          envelope *= 1.0 - static_cast<double>(n - held) / static_cast<double>(length - held);
         bus.add(start + n, 0.055 * envelope * low_left2, -0.6);
         bus.add(start + n, 0.055 * envelope * low_right2, 0.6);
       }
@@ -284,19 +288,21 @@ AudioBuffer synthesize_demo_track() {
     const Chord& chord = kProgression[static_cast<std::size_t>(bar % 4)];
     for (int beat = 0; beat < kBeatsPerBar; ++beat) {
       if (kick_plays(bar)) render_kick(drums, beat_time(bar, beat), 0.95);
-      if (clap_plays(bar) && (beat == 1 || beat == 3)) render_clap(drums, noise, beat_time(bar, beat), 0.35);
+      if (clap_plays(bar) && (beat == 1 || beat == 3))
+        render_clap(drums, noise, beat_time(bar, beat), 0.35);
       if (hats_play(bar)) {
         // Closed hats on the off-beats, an open one closing each bar.
         const bool open = beat == 3 && bar % 2 == 1;
-        render_hat(drums, noise, beat_time(bar, beat + 0.5), open ? 0.09 : 0.03, open ? 0.16 : 0.22, 0.25);
+        render_hat(drums, noise, beat_time(bar, beat + 0.5), open ? 0.09 : 0.03, open ? 0.16 : 0.22,
+                   0.25);
         if (busy_hats(bar)) {
           render_hat(drums, noise, beat_time(bar, beat + 0.25), 0.018, 0.1, -0.3);
           render_hat(drums, noise, beat_time(bar, beat + 0.75), 0.018, 0.1, -0.3);
         }
       }
       if (bass_plays(bar)) {
-        // Rolling eighths on the root, the last one of the bar an octave up. The kick ducks the ones
-        // on the beat, so the beat stays the kick's.
+        // Rolling eighths on the root, the last one of the bar an octave up. The kick ducks the
+        // ones on the beat, so the beat stays the kick's.
         render_bass(music, beat_time(bar, beat), 0.6 * 0.5 * kBeatSeconds, chord.bass, 0.42);
         const int note = chord.bass + (beat == 3 ? 12 : 0);
         render_bass(music, beat_time(bar, beat + 0.5), 0.6 * 0.5 * kBeatSeconds, note, 0.42);
@@ -306,9 +312,11 @@ AudioBuffer synthesize_demo_track() {
       // Sixteenths up and down the chord: 0 1 2 3 2 1 0 1 ...
       static constexpr std::array<int, 6> kPattern = {0, 1, 2, 3, 2, 1};
       for (int step = 0; step < 16; ++step) {
-        const int note = chord.arpeggio[static_cast<std::size_t>(kPattern[static_cast<std::size_t>(step % 6)])];
+        const int note =
+            chord.arpeggio[static_cast<std::size_t>(kPattern[static_cast<std::size_t>(step % 6)])];
         const double accent = step % 4 == 0 ? 1.0 : 0.7;
-        render_pluck(arpeggio, beat_time(bar, step * 0.25), note, 0.07 * accent, step % 2 == 0 ? -0.35 : 0.35);
+        render_pluck(arpeggio, beat_time(bar, step * 0.25), note, 0.07 * accent,
+                     step % 2 == 0 ? -0.35 : 0.35);
       }
     }
   }

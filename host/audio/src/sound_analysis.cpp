@@ -19,24 +19,29 @@ using Window = std::array<float, kFftSize>;
 
 // The kFftSize samples of one channel that end at end_position; samples outside the buffer are
 // silence. A mono buffer gives its one channel for both.
-void gather_window(const AudioBuffer& buffer, std::int64_t end_position, int channel, Window& window) {
+void gather_window(const AudioBuffer& buffer, std::int64_t end_position, int channel,
+                   Window& window) {
   const auto frames = static_cast<std::int64_t>(buffer.frame_count());
   const int source = std::min(channel, buffer.channels - 1);
   const std::int64_t first = end_position - kFftSize;
   for (int i = 0; i < kFftSize; ++i) {
     const std::int64_t f = first + i;
     window[static_cast<std::size_t>(i)] =
-        (f >= 0 && f < frames) ? buffer.samples[static_cast<std::size_t>(f * buffer.channels + source)] : 0.0f;
+        (f >= 0 && f < frames)
+            ? buffer.samples[static_cast<std::size_t>(f * buffer.channels + source)]
+            : 0.0f;
   }
 }
 
 }  // namespace
 
-std::int64_t frame_start_sample(std::int64_t frame, int sample_rate, int frames_per_second) noexcept {
+std::int64_t frame_start_sample(std::int64_t frame, int sample_rate,
+                                int frames_per_second) noexcept {
   return frame * sample_rate / frames_per_second;
 }
 
-std::int64_t frames_covering(std::int64_t sample_frames, int sample_rate, int frames_per_second) noexcept {
+std::int64_t frames_covering(std::int64_t sample_frames, int sample_rate,
+                             int frames_per_second) noexcept {
   return (sample_frames * frames_per_second + sample_rate - 1) / sample_rate;
 }
 
@@ -57,7 +62,8 @@ std::vector<SoundFrame> analyse(const AudioBuffer& buffer, int frames_per_second
     const std::int64_t end = frame_start_sample(k + 1, rate, frames_per_second);
     gather_window(buffer, end, 0, window0);
     gather_window(buffer, end, 1, window1);
-    detail::fill_sound_frame(spectrum, window0.data(), window1.data(), frames[static_cast<std::size_t>(k)]);
+    detail::fill_sound_frame(spectrum, window0.data(), window1.data(),
+                             frames[static_cast<std::size_t>(k)]);
   }
 
   // The whole file is known, so each beat goes to the frame its position falls in, however late the
@@ -81,7 +87,7 @@ struct SoundAnalyser::State {
   }
 
   int channels;
-  std::int64_t history;  // sample frames kept per channel
+  std::int64_t history;                     // sample frames kept per channel
   std::array<std::vector<float>, 2> rings;  // channel 0 and 1; sample position p at p mod history
   std::int64_t fed = 0;
   BeatTracker tracker;
@@ -94,13 +100,15 @@ struct SoundAnalyser::State {
 
 SoundAnalyser::SoundAnalyser(int sample_rate, int channels, double history_seconds) {
   if (sample_rate <= 0 || channels <= 0) {
-    throw std::invalid_argument("SoundAnalyser: the sample rate and channel count must be positive");
+    throw std::invalid_argument(
+        "SoundAnalyser: the sample rate and channel count must be positive");
   }
   std::int64_t history = kFftSize;
   const double wanted = history_seconds * sample_rate;
   // Compared as doubles first so a huge or NaN request cannot overflow the conversion.
   if (wanted > static_cast<double>(kFftSize)) {
-    history = wanted < 1e9 ? static_cast<std::int64_t>(std::ceil(wanted)) : std::int64_t{1000000000};
+    history =
+        wanted < 1e9 ? static_cast<std::int64_t>(std::ceil(wanted)) : std::int64_t{1000000000};
   }
   state_ = std::make_unique<State>(sample_rate, channels, history);
 }

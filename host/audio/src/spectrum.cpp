@@ -66,7 +66,8 @@ void SpectrumAnalyser::release() noexcept {
 }
 
 void SpectrumAnalyser::analyse(const float* window, std::uint8_t* bins) {
-  for (int n = 0; n < kFftSize; ++n) input_->data[n] = window[n] * hann_[static_cast<std::size_t>(n)];
+  for (int n = 0; n < kFftSize; ++n)
+    input_->data[n] = window[n] * hann_[static_cast<std::size_t>(n)];
   aubio_fft_do(fft_, input_, spectrum_);
   // spectrum_ holds N / 2 + 1 magnitudes; the last one (half the rate) has no byte.
   for (int i = 0; i < kSpectrumBins; ++i) bins[i] = spectrum_byte(spectrum_->norm[i]);

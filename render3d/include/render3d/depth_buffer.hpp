@@ -1,6 +1,6 @@
 #pragma once
-// The frame's 16-bit depth buffer: 0 = nothing drawn yet, larger = nearer. Owned by the effect, kept
-// across frames, made anew only when the frame size changes, cleared before every frame (the
+// The frame's 16-bit depth buffer: 0 = nothing drawn yet, larger = nearer. Owned by the effect,
+// kept across frames, made anew only when the frame size changes, cleared before every frame (the
 // rasterizer's depth test and its outline marks rely on the zero start).
 
 #include <cstddef>
@@ -13,8 +13,8 @@ class DepthBuffer {
  public:
   // Fits the buffer to width x height, re-allocating whenever either differs from the size it was
   // made for, and clears it. Returns null, holding no buffer, when either side is 0 or less or no
-  // buffer of that size can be had: the caller then draws nothing this frame (and tries again on the
-  // next).
+  // buffer of that size can be had: the caller then draws nothing this frame (and tries again on
+  // the next).
   std::uint16_t* prepare(std::int32_t width, std::int32_t height) noexcept;
 
   void release() noexcept;

@@ -1,5 +1,6 @@
 #pragma once
-// The mesh records both effects build every frame in camera space and the renderer lights and draws.
+// The mesh records both effects build every frame in camera space and the renderer lights and
+// draws.
 
 #include <cstdint>
 #include <type_traits>

@@ -1,8 +1,8 @@
 #pragma once
 // The triangle rasterizer: projects one triangle onto the frame, fills it row by row with a 16-bit
 // depth test and Gouraud-interpolated colour, and marks the still-empty pixels around what it fills
-// with 0x010101, so the finished mesh carries a one-pixel dark outline. One scan converter serves both
-// effects; they differ only in how a triangle is turned away and in the projection scale.
+// with 0x010101, so the finished mesh carries a one-pixel dark outline. One scan converter serves
+// both effects; they differ only in how a triangle is turned away and in the projection scale.
 
 #include <cstdint>
 

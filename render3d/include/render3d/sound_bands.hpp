@@ -11,8 +11,8 @@ namespace render3d {
 inline constexpr int kSoundBands = 3;
 
 // Bass (bins 0-1), middle (bins 20-59) and treble (bins 28-200), each averaged over both channels:
-// the level rises halfway to twice the sample, the trend follows the level's excess over the sample,
-// in integer arithmetic truncating toward zero. Bands in the order 0, 1, 2.
+// the level rises halfway to twice the sample, the trend follows the level's excess over the
+// sample, in integer arithmetic truncating toward zero. Bands in the order 0, 1, 2.
 void update_sound_bands(const std::uint8_t* spectrum, std::int32_t level[kSoundBands],
                         std::int32_t trend[kSoundBands]) noexcept;
 

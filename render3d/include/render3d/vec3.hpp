@@ -6,8 +6,8 @@
 
 namespace render3d {
 
-// Vectors shorter than this are never rescaled (their direction is too uncertain); exactly this long
-// is rescaled. One threshold for every normalisation of both effects.
+// Vectors shorter than this are never rescaled (their direction is too uncertain); exactly this
+// long is rescaled. One threshold for every normalisation of both effects.
 inline constexpr double kShortVectorLimit = 0.05;
 
 struct Vec3 {
@@ -35,13 +35,17 @@ inline Vec3 operator-(const Vec3& a, const Vec3& b) noexcept {
 }
 inline Vec3 operator*(Vec3 a, double s) noexcept { return a *= s; }
 
-inline double dot(const Vec3& a, const Vec3& b) noexcept { return a.x * b.x + a.y * b.y + a.z * b.z; }
+inline double dot(const Vec3& a, const Vec3& b) noexcept {
+  return a.x * b.x + a.y * b.y + a.z * b.z;
+}
 
 inline Vec3 cross(const Vec3& a, const Vec3& b) noexcept {
   return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
 }
 
-inline double length(const Vec3& v) noexcept { return std::sqrt(v.x * v.x + v.y * v.y + v.z * v.z); }
+inline double length(const Vec3& v) noexcept {
+  return std::sqrt(v.x * v.x + v.y * v.y + v.z * v.z);
+}
 
 // Scales v to unit length by one reciprocal, unless it is shorter than kShortVectorLimit.
 inline void normalise(Vec3& v) noexcept {

@@ -11,9 +11,10 @@
 namespace apehost::audio {
 
 struct AudioBuffer {
-  int sample_rate = 0;        // sample frames per second
-  int channels = 0;           // values per sample frame
-  std::vector<float> samples;  // interleaved: frame f, channel c at f * channels + c; nominally -1..1
+  int sample_rate = 0;  // sample frames per second
+  int channels = 0;     // values per sample frame
+  std::vector<float>
+      samples;  // interleaved: frame f, channel c at f * channels + c; nominally -1..1
 
   std::size_t frame_count() const noexcept {
     return channels > 0 ? samples.size() / static_cast<std::size_t>(channels) : 0;

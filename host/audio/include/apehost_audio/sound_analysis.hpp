@@ -55,14 +55,17 @@ struct SoundFrame {
 };
 
 // The first sample frame of frame k at frames_per_second (see "Frames" above).
-std::int64_t frame_start_sample(std::int64_t frame, int sample_rate, int frames_per_second) noexcept;
+std::int64_t frame_start_sample(std::int64_t frame, int sample_rate,
+                                int frames_per_second) noexcept;
 
 // How many frames cover frame_count sample frames: the last frame may run past the end.
-std::int64_t frames_covering(std::int64_t sample_frames, int sample_rate, int frames_per_second) noexcept;
+std::int64_t frames_covering(std::int64_t sample_frames, int sample_rate,
+                             int frames_per_second) noexcept;
 
 // The sound data of every frame of a whole buffer. Empty when the buffer holds no samples, or when
 // frames_per_second or the buffer's rate or channel count is not positive.
-std::vector<SoundFrame> analyse(const AudioBuffer& buffer, int frames_per_second = kDefaultFramesPerSecond);
+std::vector<SoundFrame> analyse(const AudioBuffer& buffer,
+                                int frames_per_second = kDefaultFramesPerSecond);
 
 // The same analysis for sound that arrives while it plays (a live window, a capture device): feed
 // the samples as they come, then ask for the frame that ends at a given sample position. It keeps
