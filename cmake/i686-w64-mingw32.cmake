@@ -2,10 +2,10 @@
 #
 # The compilers are the win32 thread-model variants (-win32), and the resource compiler comes from
 # the same toolchain. The plug-ins are called on the host's threads but start none and take no lock;
-# their one per-thread value (the random generator's state, thread_local) lives in libgcc's emulated
-# thread-local storage, which this variant builds on Windows' own. So no POSIX thread layer
-# (winpthreads) is linked, and the fully static link leaves nothing but system DLLs among a
-# module's imports (tests/win32 checks the import table).
+# their per-thread values (the random generator's state, thread_local, and the C++ runtime's own)
+# live in libgcc's emulated thread-local storage, which this variant builds on Windows' TlsAlloc. So
+# no POSIX thread layer (winpthreads) is linked, and the fully static link leaves nothing but
+# system DLLs among a module's imports (tests/win32 checks the import table).
 set(CMAKE_SYSTEM_NAME Windows)
 # Matches the x86 test in CompilerFlags.cmake, which switches doubles to SSE2.
 set(CMAKE_SYSTEM_PROCESSOR i686)
