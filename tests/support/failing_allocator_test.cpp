@@ -89,7 +89,7 @@ TEST_F(FailingAllocator, CountsWhatIsHeldAndWhichFormsWereAsked) {
   now = counts();
   EXPECT_EQ(now.live - before.live, 2);
   EXPECT_EQ(now.live_arrays, before.live_arrays);
-  ::operator delete (scalar, std::size_t{8});
+  ::operator delete(scalar);
   ::operator delete (aligned, std::align_val_t{64});
   EXPECT_EQ(counts().live, before.live);
   // A failed allocation holds nothing.
