@@ -1,6 +1,17 @@
+# The flags every target of the project compiles with, and the sanitizers of a checking build.
+#
 # Numbers must come out bit for bit the same on every build: IEEE doubles exactly as the code writes
 # them (no fast-math, no fused multiply-add), SSE2 doubles on 32-bit x86 instead of x87's extended
 # precision, and no tuning for the build machine's processor.
+#
+# These are directory-wide on purpose, not on a target that each target must remember to link:
+# bit exactness is a property of every translation unit that computes a double, not of one library.
+# The effects compute the pixels, but the tests compute the references they are held to, the C test
+# host renders the frames the Windows modules must match, and apehost computes the sound bytes the
+# effects are fed. A target that missed the flags would still build and pass here (this machine's
+# baseline x86-64 has no fused multiply-add to contract into) and differ only on another machine,
+# so the flags are given to everything by construction. Being compile options, not CMAKE_CXX_FLAGS,
+# flags given on the command line add to them but cannot drop them.
 add_compile_options(
   -Wall -Wextra
   -ffp-contract=off
@@ -16,8 +27,22 @@ if(CMAKE_SYSTEM_PROCESSOR MATCHES "^(i[3-6]86|x86)$")
   endif()
 endif()
 
-option(APE_SANITIZE "Build with AddressSanitizer and UndefinedBehaviorSanitizer" OFF)
-if(APE_SANITIZE)
-  add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
-  add_link_options(-fsanitize=address,undefined -fno-sanitize-recover=all)
+# APE_SANITIZE: the sanitizers every target is built and linked with, as a list of -fsanitize=
+# names; the presets set it (sanitize: address;undefined, tsan: thread, fuzz: the libFuzzer
+# instrumentation, fuzzer-no-link, beside address;undefined). Empty: none. ON is read as
+# address;undefined, the usual checking build. Every finding is fatal.
+set(APE_SANITIZE "" CACHE STRING
+    "Sanitizers to build with, a list of -fsanitize= names (e.g. address;undefined or thread)")
+set(ape_sanitizers ${APE_SANITIZE})
+if(ape_sanitizers STREQUAL "ON")
+  set(ape_sanitizers address undefined)
+elseif(NOT APE_SANITIZE)
+  set(ape_sanitizers)
+endif()
+if(ape_sanitizers)
+  list(JOIN ape_sanitizers "," ape_sanitizer_names)
+  message(STATUS "Sanitizers: ${ape_sanitizer_names}")
+  add_compile_options(-fsanitize=${ape_sanitizer_names} -fno-sanitize-recover=all
+                      -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=${ape_sanitizer_names} -fno-sanitize-recover=all)
 endif()

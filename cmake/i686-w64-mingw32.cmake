@@ -1,8 +1,11 @@
 # Cross build for the host's platform: 32-bit Windows, with Debian's MinGW-w64 toolchain.
 #
-# The -win32 thread-model variant of the compilers is used throughout (C, C++ and the resource
-# compiler come from the same toolchain): the plug-ins start no threads, so they need no POSIX thread
-# layer, and a fully static link then leaves nothing but system DLLs among a module's imports.
+# The compilers are the win32 thread-model variants (-win32), and the resource compiler comes from
+# the same toolchain. The plug-ins are called on the host's threads but start none and take no lock;
+# their per-thread values (the random generator's state, thread_local, and the C++ runtime's own)
+# live in libgcc's emulated thread-local storage, which this variant builds on Windows' TlsAlloc. So
+# no POSIX thread layer (winpthreads) is linked, and the fully static link leaves nothing but
+# system DLLs among a module's imports (tests/win32 checks the import table).
 set(CMAKE_SYSTEM_NAME Windows)
 # Matches the x86 test in CompilerFlags.cmake, which switches doubles to SSE2.
 set(CMAKE_SYSTEM_PROCESSOR i686)
@@ -18,6 +21,8 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
-# The stack realignment for calls from an MSVC-built host (CompilerFlags.cmake) and the static link of
-# each module (ApePlugin.cmake) are set where the targets are made, so that flags given on the
-# command line cannot drop them.
+# This file only chooses the tools and where libraries are found. The flags the Windows build needs
+# are set by the project itself, where flags given on the command line cannot drop them: SSE2
+# doubles and the stack realignment for calls from an MSVC-built host on every target
+# (CompilerFlags.cmake, directory-wide), and the static link on each module (ApePlugin.cmake) and on
+# each Windows test program (tests/win32).

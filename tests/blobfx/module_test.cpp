@@ -17,7 +17,7 @@ namespace {
 class LoadedModule : public ::testing::Test {
  protected:
   void SetUp() override {
-    handle_ = dlopen(BLOBFX_MODULE_FILE, RTLD_NOW | RTLD_LOCAL);
+    handle_ = dlopen(BLOBFX_MODULE, RTLD_NOW | RTLD_LOCAL);
     ASSERT_NE(handle_, nullptr) << dlerror();
     entry_ = reinterpret_cast<ApeEntryPointFn>(dlsym(handle_, APE_ENTRY_POINT_NAME));
     ASSERT_NE(entry_, nullptr) << dlerror();

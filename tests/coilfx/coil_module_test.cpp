@@ -15,7 +15,7 @@ namespace {
 class CoilModule : public ::testing::Test {
  protected:
   void SetUp() override {
-    handle_ = dlopen(COILFX_MODULE_PATH, RTLD_NOW | RTLD_LOCAL);
+    handle_ = dlopen(COILFX_MODULE, RTLD_NOW | RTLD_LOCAL);
     ASSERT_NE(handle_, nullptr) << dlerror();
     entry_ = reinterpret_cast<ApeEntryPointFn>(dlsym(handle_, APE_ENTRY_POINT_NAME));
     ASSERT_NE(entry_, nullptr) << APE_ENTRY_POINT_NAME << " not exported";

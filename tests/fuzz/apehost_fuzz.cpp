@@ -210,9 +210,9 @@ void command_line_case(const std::uint8_t* data, std::size_t size) {
     else if (current == "@v")
       current = g_valid_trace;
     else if (current == "@c")
-      current = COILFX_MODULE_FILE;
+      current = COILFX_MODULE;
     else if (current == "@b")
-      current = BLOBFX_MODULE_FILE;
+      current = BLOBFX_MODULE;
     else if (current == "@o")
       current = g_output;
     else if (current == "@p")
@@ -279,7 +279,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
   writer.close();
   // The modules stay loaded from here on: the host's own loads of them only count references, so
   // they are not mapped and instrumented anew for every input.
-  for (const char* module : {COILFX_MODULE_FILE, BLOBFX_MODULE_FILE}) {
+  for (const char* module : {COILFX_MODULE, BLOBFX_MODULE}) {
     if (!dlopen(module, RTLD_NOW | RTLD_LOCAL)) fail(std::string("cannot load ") + module);
   }
   // Relative names in the arguments resolve inside the scratch directory.

@@ -56,7 +56,8 @@ TEST_F(CliErrors, PluginsThatAreNotPlugins) {
     };
     expect_refused(with(missing), {missing + ": no such file"});
     expect_refused(with(text_), {text_ + ": not a loadable shared library"});
-    expect_refused(with(NOENTRY_MODULE), {NOENTRY_MODULE ": not a plug-in (no _AVS_APE_RetrFunc"});
+    expect_refused(with(NOENTRYFX_MODULE),
+                   {NOENTRYFX_MODULE ": not a plug-in (no _AVS_APE_RetrFunc"});
     expect_refused(with(NULLFX_MODULE),
                    {NULLFX_MODULE ": the plug-in's creator returned no effect"});
     expect_refused(with("nosuchfx"), {"nosuchfx: no such plug-in"});

@@ -13,6 +13,7 @@
 
 #include "host_test_support.hpp"
 #include "media_test_support.hpp"
+#include "required_tool.hpp"
 
 namespace {
 
@@ -46,9 +47,7 @@ RunSetup headless() {
 
 class CliLive : public ::testing::Test {
  protected:
-  void SetUp() override {
-    if (!hosttest::on_path("xvfb-run")) GTEST_SKIP() << "xvfb-run is not installed";
-  }
+  void SetUp() override { REQUIRE_TOOL("xvfb-run"); }
   hosttest::ScratchDir dir_;
 };
 
@@ -113,7 +112,7 @@ TEST_F(CliLive, DemoShowsAWindowWhereThereIsADisplay) {
 }
 
 TEST(CliDemo, WithoutADisplayTheDemoIsRenderedToDemoMp4AndSaysWhere) {
-  if (!hosttest::on_path("ffprobe")) GTEST_SKIP() << "ffprobe is not installed";
+  REQUIRE_TOOL("ffprobe");
   hosttest::ScratchDir dir;
   RunSetup setup = headless();
   setup.directory = dir / "";

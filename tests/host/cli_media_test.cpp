@@ -10,6 +10,7 @@
 #include "apehost_audio/sound_analysis.hpp"
 #include "host_test_support.hpp"
 #include "media_test_support.hpp"
+#include "required_tool.hpp"
 #include "trace.hpp"
 
 namespace {
@@ -83,7 +84,7 @@ TEST_F(CliMedia, AnalyseWritesTheSongsFramesAsATraceThatRenderReadsBack) {
 }
 
 TEST_F(CliMedia, AVideoOfTheSongHasEveryFrameTheSizeAndTheSound) {
-  if (!hosttest::on_path("ffprobe")) GTEST_SKIP() << "ffprobe is not installed";
+  REQUIRE_TOOL("ffprobe");
   const std::string video = dir_ / "song.mp4";
   std::vector<std::string> args = {"render"};
 #ifdef COILFX_MODULE
@@ -126,7 +127,7 @@ TEST_F(CliMedia, AVideoOfTheSongHasEveryFrameTheSizeAndTheSound) {
 }
 
 TEST_F(CliMedia, ATraceRendersToAVideoWithoutSoundAndSongsToPngs) {
-  if (!hosttest::on_path("ffprobe")) GTEST_SKIP() << "ffprobe is not installed";
+  REQUIRE_TOOL("ffprobe");
   const std::string trace = dir_ / "synth.trace";
   ASSERT_EQ(run_apehost({"trace-synth", "-o", trace, "--frames", "12"}).status, 0);
   const auto run =

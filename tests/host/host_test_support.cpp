@@ -144,19 +144,6 @@ RunResult run_program(const std::vector<std::string>& command, const RunSetup& s
   return result;
 }
 
-bool on_path(const std::string& program) {
-  const char* path = std::getenv("PATH");
-  std::string dirs = path ? path : "";
-  std::size_t start = 0;
-  for (;;) {
-    const auto colon = dirs.find(':', start);
-    const std::string dir = dirs.substr(start, colon == std::string::npos ? colon : colon - start);
-    if (!dir.empty() && access((dir + "/" + program).c_str(), X_OK) == 0) return true;
-    if (colon == std::string::npos) return false;
-    start = colon + 1;
-  }
-}
-
 #ifdef APEHOST_EXE
 RunResult run_apehost(const std::vector<std::string>& args) { return run_apehost(args, {}); }
 

@@ -61,9 +61,6 @@ RunResult run_apehost(const std::vector<std::string>& args, const RunSetup& setu
 // Runs any program (looked up on PATH), capturing both streams.
 RunResult run_program(const std::vector<std::string>& argv, const RunSetup& setup = {});
 
-// Whether a program of this name is on PATH.
-bool on_path(const std::string& program);
-
 // Words of a raw frame stream, little-endian.
 std::vector<std::uint32_t> raw_words(const std::vector<std::uint8_t>& bytes);
 

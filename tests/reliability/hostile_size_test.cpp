@@ -17,9 +17,9 @@
 
 #include "blobfx/blob_effect.hpp"
 #include "coilfx/coil_effect.hpp"
+#include "failing_allocator.hpp"
 #include "fixed_tick.hpp"
 #include "host_feed.hpp"
-#include "test_allocator.hpp"
 
 namespace {
 
@@ -98,8 +98,8 @@ class GuardedFrame {
 
 class HostileSizes : public ::testing::Test {
  protected:
-  void SetUp() override { test_allocator::limit_allocation_size(kAllocationLimit); }
-  void TearDown() override { test_allocator::limit_allocation_size(0); }
+  void SetUp() override { failing_allocator::limit_allocation_size(kAllocationLimit); }
+  void TearDown() override { failing_allocator::limit_allocation_size(0); }
 };
 
 struct Size {
@@ -164,7 +164,7 @@ constexpr Size kRefused[] = {
 template <class Effect, class Progress>
 void touches_nothing_of_refused_frames(Effect& effect, Progress progress) {
   reliability::SoundFeed feed(6);
-  const long refused_before = test_allocator::refused_for_size();
+  const long refused_before = failing_allocator::refused_for_size();
   long expected_refusals = 0;
   for (const Size s : kRefused) {
     const bool positive = s.width > 0 && s.height > 0;
@@ -190,7 +190,7 @@ void touches_nothing_of_refused_frames(Effect& effect, Progress progress) {
     for (const std::uint32_t p : small) drawn += p != kHost;
     EXPECT_GT(drawn, 20u) << "after " << s.width << "x" << s.height;
   }
-  EXPECT_EQ(test_allocator::refused_for_size() - refused_before, expected_refusals);
+  EXPECT_EQ(failing_allocator::refused_for_size() - refused_before, expected_refusals);
 }
 
 TEST_F(HostileSizes, CoilformTouchesNothingWhereNoDepthBufferCanBeHad) {

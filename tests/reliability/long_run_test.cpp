@@ -15,9 +15,9 @@
 #include "apefw/random.hpp"
 #include "blobfx/blob_effect.hpp"
 #include "coilfx/coil_effect.hpp"
+#include "failing_allocator.hpp"
 #include "fixed_tick.hpp"
 #include "host_feed.hpp"
-#include "test_allocator.hpp"
 
 namespace {
 
@@ -38,8 +38,8 @@ struct RunReport {
   long positions_outside_list = 0;
   long counts_outside_range = 0;
   long guard_overwrites = 0;
-  test_allocator::Counts after_first{};
-  test_allocator::Counts at_end{};
+  failing_allocator::Counts after_first{};
+  failing_allocator::Counts at_end{};
 };
 
 // Runs `frames` frames on `effect`; every 997th frame first loads a new settings blob (an
@@ -73,7 +73,7 @@ RunReport run(Effect& effect, long frames, std::uint32_t seed) {
         0) {
       ++r.bad_results;
     }
-    if (f == 0) r.after_first = test_allocator::counts();
+    if (f == 0) r.after_first = failing_allocator::counts();
 
     const std::int32_t count = effect.settings.colour_count;
     if (count < 1 || count > 16) ++r.counts_outside_range;
@@ -87,7 +87,7 @@ RunReport run(Effect& effect, long frames, std::uint32_t seed) {
     }
     ++r.frames;
   }
-  r.at_end = test_allocator::counts();
+  r.at_end = failing_allocator::counts();
   return r;
 }
 
@@ -110,7 +110,7 @@ void expect_sound_run(const char* name, const RunReport& r) {
 }
 
 TEST(LongRun, CoilformForManyFramesKeepsItsMemoryFlat) {
-  const long live = test_allocator::counts().live;
+  const long live = failing_allocator::counts().live;
   {
     testsupport::set_fixed_tick(7);
     coilfx::CoilEffect effect;
@@ -120,11 +120,11 @@ TEST(LongRun, CoilformForManyFramesKeepsItsMemoryFlat) {
     EXPECT_EQ(r.drawn_frames, r.frames);
     EXPECT_TRUE(std::isfinite(effect.rotation[0]) && std::isfinite(effect.light2_phase.z));
   }
-  EXPECT_EQ(test_allocator::counts().live, live);
+  EXPECT_EQ(failing_allocator::counts().live, live);
 }
 
 TEST(LongRun, BlobformForManyFramesKeepsItsMemoryFlat) {
-  const long live = test_allocator::counts().live;
+  const long live = failing_allocator::counts().live;
   {
     testsupport::set_fixed_tick(8);
     blobfx::BlobEffect effect;
@@ -135,7 +135,7 @@ TEST(LongRun, BlobformForManyFramesKeepsItsMemoryFlat) {
       EXPECT_TRUE(orbit >= 0 && orbit <= 400);
     }
   }
-  EXPECT_EQ(test_allocator::counts().live, live);
+  EXPECT_EQ(failing_allocator::counts().live, live);
 }
 
 // What a coil frame leaves behind that does not depend on the clock.

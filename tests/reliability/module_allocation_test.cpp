@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "apefw/ape_abi.h"
+#include "failing_allocator.hpp"
 #include "fixed_tick.hpp"
-#include "test_allocator.hpp"
 
 namespace {
 
@@ -38,7 +38,7 @@ class ModuleAllocation : public ::testing::TestWithParam<ModuleCase> {
     ASSERT_EQ(entry(nullptr, &name, &create_), 1);
   }
   void TearDown() override {
-    test_allocator::fail_allocation(0);
+    failing_allocator::fail_allocation(0);
     if (handle_) dlclose(handle_);
   }
 
@@ -49,19 +49,19 @@ class ModuleAllocation : public ::testing::TestWithParam<ModuleCase> {
 TEST_P(ModuleAllocation, EachCreationAllocationFailsInTurnAndNothingLeaks) {
   long failures = 0;
   for (long n = 1; n <= 32; ++n) {
-    const test_allocator::Counts before = test_allocator::counts();
-    test_allocator::fail_allocation(n);
+    const failing_allocator::Counts before = failing_allocator::counts();
+    failing_allocator::fail_allocation(n);
     ApeEffect* object = create_(nullptr);
-    const bool failed = test_allocator::failure_happened();
-    test_allocator::fail_allocation(0);
-    const test_allocator::Counts after = test_allocator::counts();
+    const bool failed = failing_allocator::failure_happened();
+    failing_allocator::fail_allocation(0);
+    const failing_allocator::Counts after = failing_allocator::counts();
     // Only nothrow forms: a std::bad_alloc would have to cross the host boundary.
     EXPECT_EQ(after.throwing_allocations, before.throwing_allocations) << "allocation " << n;
     if (!failed) {
       ASSERT_NE(object, nullptr);
       EXPECT_EQ(after.nothrow_allocations - before.nothrow_allocations, n - 1);
       object->vtable->destroy(object, APE_DESTROY_AND_FREE);
-      EXPECT_EQ(test_allocator::counts().live, before.live);
+      EXPECT_EQ(failing_allocator::counts().live, before.live);
       break;
     }
     ++failures;
@@ -103,7 +103,7 @@ Session run_session(ApeCreateEffectFn create, long failing_allocation) {
     s.host_images.push_back(host);
   }
   s.saved.resize(APE_SETTINGS_BYTES);
-  const long live = test_allocator::counts().live;
+  const long live = failing_allocator::counts().live;
 
   testsupport::set_fixed_tick(4242);
   ApeEffect* object = create(nullptr);
@@ -119,8 +119,8 @@ Session run_session(ApeCreateEffectFn create, long failing_allocation) {
   t->load_settings(object, blob, APE_SETTINGS_BYTES);
 
   std::uint32_t x = 99;
-  const long before = test_allocator::counts().nothrow_allocations;
-  test_allocator::fail_allocation(failing_allocation);
+  const long before = failing_allocator::counts().nothrow_allocations;
+  failing_allocator::fail_allocation(failing_allocation);
   for (std::size_t f = 0; f < std::size(kSessionSizes); ++f) {
     for (std::uint8_t& b : sound) {
       x = x * 1664525u + 1013904223u;
@@ -129,11 +129,11 @@ Session run_session(ApeCreateEffectFn create, long failing_allocation) {
     t->render_frame(object, sound.data(), f % 3 == 0, s.frames[f].data(), nullptr,
                     kSessionSizes[f].width, kSessionSizes[f].height);
   }
-  test_allocator::fail_allocation(0);
-  s.allocations = test_allocator::counts().nothrow_allocations - before;
+  failing_allocator::fail_allocation(0);
+  s.allocations = failing_allocator::counts().nothrow_allocations - before;
   t->save_settings(object, s.saved.data());
   t->destroy(object, APE_DESTROY_AND_FREE);
-  s.leaked = test_allocator::counts().live - live;
+  s.leaked = failing_allocator::counts().live - live;
   return s;
 }
 
@@ -170,8 +170,8 @@ TEST_P(ModuleAllocation, AFailedDepthBufferBlanksOneFrameAndTheNextRecovers) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Modules, ModuleAllocation,
-                         ::testing::Values(ModuleCase{COILFX_MODULE_FILE, 5},
-                                           ModuleCase{BLOBFX_MODULE_FILE, 6}),
+                         ::testing::Values(ModuleCase{COILFX_MODULE, 5},
+                                           ModuleCase{BLOBFX_MODULE, 6}),
                          [](const auto& info) { return info.index == 0 ? "coilfx" : "blobfx"; });
 
 }  // namespace
