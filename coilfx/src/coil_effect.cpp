@@ -54,10 +54,13 @@ struct AngleDrive {
   double base_rate;   // the wave's peak
   double trend_rate;  // per unit of the band's positive trend
 };
+// Per unit of a band's rising trend: the bass turns its angle harder than the other two bands.
+constexpr double kBassTrendRate = 0.000305;
+constexpr double kTrendRate = 0.0002;
 constexpr AngleDrive kAngleDrive[kRotationAngles] = {
-    {0.001, 0.0361, 0.000305},  // angle 0 follows the bass, and turns hardest with it
-    {0.00171, 0.032, 0.0002},   // angle 1 follows the middle band
-    {0.001213, 0.033, 0.0002},  // angle 2 follows the treble
+    {0.001, 0.0361, kBassTrendRate},  // angle 0 follows the bass
+    {0.00171, 0.032, kTrendRate},     // angle 1 follows the middle band
+    {0.001213, 0.033, kTrendRate},    // angle 2 follows the treble
 };
 // Angle 0 alone also turns with the bass level itself, not only with its trend.
 constexpr double kBassLevelRate = 0.0002;
