@@ -1,6 +1,9 @@
 #include "bench_support.hpp"
 
+#include <algorithm>
 #include <memory>
+
+#include "render3d/sound_bands.hpp"
 
 // The benchmark executable plays the host: a fixed tick count makes every effect's random draws,
 // and so every benchmarked frame, the same from run to run.
@@ -70,31 +73,35 @@ void restore(blobfx::BlobEffect& effect, const BlobFrameState& s) {
   effect.face_count = 0;
 }
 
-namespace {
-
-// Plays the song without drawing and keeps the state at the start of each chosen build_surface.
-class StateRecorder : public blobfx::BlobEffect {
- public:
-  void build_surface() override {
-    if (record) states.push_back(capture(*this));
-    BlobEffect::build_surface();
-  }
-  bool record = false;
-  std::vector<BlobFrameState> states;
-};
-
-}  // namespace
-
 std::vector<BlobFrameState> blob_song_states(int warm_up, int stride) {
-  auto recorder = std::make_unique<StateRecorder>();
+  auto effect = std::make_unique<blobfx::BlobEffect>();
   const std::vector<SoundFrame>& frames = song();
   std::vector<std::uint32_t> frame(16 * 16);
+  std::vector<BlobFrameState> states;
   for (int f = 0; f < warm_up + kSongFrames; ++f) {
     const SoundFrame& s = frames[static_cast<std::size_t>(f % kSongFrames)];
-    recorder->record = f >= warm_up && (f - warm_up) % stride == 0;
-    recorder->render_frame(s.bytes, s.beat, frame.data(), nullptr, 16, 16);
+    const bool keep = f >= warm_up && (f - warm_up) % stride == 0;
+    // What the previous frame left: the ball field (only build_surface moves it) and the bands.
+    const BlobFrameState before = capture(*effect);
+    std::int32_t trend[3];
+    for (int b = 0; b < 3; ++b) trend[b] = effect->band_trend[b];
+
+    effect->render_frame(s.bytes, s.beat, frame.data(), nullptr, 16, 16);
+    if (!keep) continue;
+    // The frame's driver results as they stood before build_surface; the ball field as it was
+    // before its animation, and the band levels after the frame's update but before the field
+    // decayed them (the update again, on the previous frame's values).
+    BlobFrameState state = capture(*effect);
+    std::copy_n(before.ball_centre, blobfx::kBallCount, state.ball_centre);
+    std::copy_n(before.orbit_radius, blobfx::kBallCount, state.orbit_radius);
+    std::copy_n(before.spin, blobfx::kSpinAngles, state.spin);
+    std::copy_n(before.spin_rate, blobfx::kSpinAngles, state.spin_rate);
+    state.spread = before.spread;
+    std::copy_n(before.band_level, 3, state.band_level);
+    render3d::update_sound_bands(s.bytes, state.band_level, trend);
+    states.push_back(state);
   }
-  return std::move(recorder->states);
+  return states;
 }
 
 }  // namespace apebench

@@ -2,16 +2,16 @@
 //
 // frame/<effect>/<size>: render_frame as the host calls it, one frame of the song per iteration.
 // stages/<effect>/<size>: the same frames, with the time of each stage reported as a counter
-//   (seconds per frame): geometry, shading, drawing, depth_clear. bands/<effect>: the frame driver
-//   alone (sound bands, animation, lights), every stage left out.
+//   (seconds per frame): geometry, shading, drawing, depth_clear.
 //
-// The coil's stages are timed through its virtual stage operations in a subclass, inside real
-// frames. The blob's surface sweep takes its fast path only for a BlobEffect that nobody derived
-// from, so its stages are run one by one on a plain BlobEffect, each frame's input restored from a
-// snapshot taken while the song played.
+// The effect classes are final, so the stages are timed by calling each stage operation on its own,
+// on exactly the input it has inside a frame: the coil's trails as the previous frame left them
+// (the rest of its state after the frame's driver steps), the blob's state from a snapshot taken
+// while the song played.
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -19,6 +19,8 @@
 #include "bench_support.hpp"
 #include "blobfx/blob_effect.hpp"
 #include "coilfx/coil_effect.hpp"
+#include "render3d/depth_buffer.hpp"
+#include "render3d/rasterizer.hpp"
 #include "render3d/shading.hpp"
 
 namespace apebench {
@@ -53,56 +55,52 @@ void whole_frames(benchmark::State& state, FrameSize size) {
   state.counters["faces"] = benchmark::Counter(static_cast<double>(effect->face_count));
 }
 
-// The coil with a stopwatch in each stage operation. The drawing loop is the tail of render_frame
-// after shade_mesh; the depth clear sits in the driver, so it is timed on its own elsewhere.
-class TimedCoil : public coilfx::CoilEffect {
- public:
-  int render_frame(const std::uint8_t* sound, int beat, std::uint32_t* framebuffer,
-                   std::uint32_t* output, int width, int height) override {
-    entered_ = thread_seconds();
-    const int result = CoilEffect::render_frame(sound, beat, framebuffer, output, width, height);
-    const double done = thread_seconds();
-    drawing += (done - shaded_);
-    return result;
-  }
-  void update_trails(int beat) override {
-    const double start = thread_seconds();
-    driver += (start - entered_);
-    CoilEffect::update_trails(beat);
-    geometry += (thread_seconds() - start);
-  }
-  void build_arms() override {
-    const double start = thread_seconds();
-    CoilEffect::build_arms();
-    geometry += (thread_seconds() - start);
-  }
-  void shade_mesh() override {
-    const double start = thread_seconds();
-    CoilEffect::shade_mesh();
-    shaded_ = thread_seconds();
-    shading += (shaded_ - start);
-  }
-
-  double driver = 0, geometry = 0, shading = 0, drawing = 0;
-
- private:
-  double entered_ = 0, shaded_ = 0;
-};
-
+// The coil's stages in frame order. Each frame is first rendered whole with nothing to draw into
+// (the driver's steps, then the stages once), then its trails are put back as the previous frame
+// left them and the stages run again under the stopwatch, arriving at the same mesh. The drawing is
+// render_frame's loop: every face through draw_triangle, into a depth buffer of the frame's size.
 void coil_stages(benchmark::State& state, FrameSize size) {
-  auto effect = std::make_unique<TimedCoil>();
+  auto effect = std::make_unique<coilfx::CoilEffect>();
   std::vector<std::uint32_t> frame = host_frame(size);
   std::size_t position = 0;
   play(*effect, frame, size, kWarmUpFrames, position);
-  effect->driver = effect->geometry = effect->shading = effect->drawing = 0;
-  for (auto _ : state) play(*effect, frame, size, 1, position);
+  std::vector<coilfx::MeshVertex> trails(coilfx::kTrailRecords);
+  render3d::DepthBuffer depth;
+  const std::vector<SoundFrame>& trace = song();
+  double geometry = 0, shading = 0, drawing = 0;
+  for (auto _ : state) {
+    const SoundFrame& s = trace[position];
+    position = (position + 1) % trace.size();
+    std::copy_n(effect->trails.get(), coilfx::kTrailRecords, trails.begin());
+    effect->render_frame(s.bytes, s.beat, frame.data(), nullptr, 0, 0);
+    std::copy_n(trails.begin(), coilfx::kTrailRecords, effect->trails.get());
+    const render3d::RenderTarget target{frame.data(), depth.prepare(size.width, size.height),
+                                        size.width, size.height};
+
+    const double t0 = thread_seconds();
+    effect->update_trails(s.beat);
+    effect->build_arms();
+    const double t1 = thread_seconds();
+    effect->shade_mesh();
+    const double t2 = thread_seconds();
+    const render3d::MeshView mesh{effect->vertices.get(), effect->vertex_count, effect->faces.get(),
+                                  effect->face_count};
+    render3d::draw_mesh(mesh, [&](const coilfx::MeshVertex& a, const coilfx::MeshVertex& b,
+                                  const coilfx::MeshVertex& c, const coilfx::Vec3& normal) {
+      effect->draw_triangle(target, a, b, c, normal);
+    });
+    const double t3 = thread_seconds();
+    geometry += (t1 - t0);
+    shading += (t2 - t1);
+    drawing += (t3 - t2);
+    benchmark::ClobberMemory();
+  }
   const auto per_frame = [](double total) {
     return benchmark::Counter(total, benchmark::Counter::kAvgIterations);
   };
-  state.counters["driver"] = per_frame(effect->driver);
-  state.counters["geometry"] = per_frame(effect->geometry);
-  state.counters["shading"] = per_frame(effect->shading);
-  state.counters["drawing"] = per_frame(effect->drawing);
+  state.counters["geometry"] = per_frame(geometry);
+  state.counters["shading"] = per_frame(shading);
+  state.counters["drawing"] = per_frame(drawing);
 }
 
 // The blob's stages in frame order, each frame's input restored first. The depth buffer is cleared
@@ -140,35 +138,6 @@ void blob_stages(benchmark::State& state, FrameSize size) {
   state.counters["drawing"] = per_frame(drawing);
 }
 
-// The frame driver with every stage left out: sound bands, clock, colour, sway, kick, rotation and
-// light drift (coil); frame start, colour, bands and light drift (blob). A 0 x 0 frame has no depth
-// buffer, so nothing is cleared or drawn.
-class CoilDriverOnly : public coilfx::CoilEffect {
- public:
-  void update_trails(int) override {}
-  void build_arms() override {}
-  void shade_mesh() override {}
-};
-class BlobDriverOnly : public blobfx::BlobEffect {
- public:
-  void build_surface() override {}
-  void shade_mesh() override {}
-};
-
-template <class Effect>
-void driver_only(benchmark::State& state) {
-  auto effect = std::make_unique<Effect>();
-  std::uint32_t pixel = 0;
-  const std::vector<SoundFrame>& trace = song();
-  std::size_t position = 0;
-  for (auto _ : state) {
-    const SoundFrame& s = trace[position];
-    position = (position + 1) % trace.size();
-    effect->render_frame(s.bytes, s.beat, &pixel, nullptr, 0, 0);
-    benchmark::ClobberMemory();
-  }
-}
-
 }  // namespace
 
 void register_effect_benchmarks() {
@@ -182,8 +151,6 @@ void register_effect_benchmarks() {
     benchmark::RegisterBenchmark(("stages/coil/" + size_name(size)).c_str(), coil_stages, size);
     benchmark::RegisterBenchmark(("stages/blob/" + size_name(size)).c_str(), blob_stages, size);
   }
-  benchmark::RegisterBenchmark("bands/coil", driver_only<CoilDriverOnly>);
-  benchmark::RegisterBenchmark("bands/blob", driver_only<BlobDriverOnly>);
 }
 
 }  // namespace apebench

@@ -73,8 +73,6 @@ def build_rows(m):
             rows.append((label + " render_frame", size, fmt_time(t),
                          "target" if target else "", fmt_ratio(t, target) if target else "",
                          ("<= " + fmt_time(target)) if target else ""))
-        rows.append((label + " sound bands and animation", "any", fmt_time(cpu("bands/" + effect)),
-                     "", "", ""))
         geometry = "trails and arms" if effect == "coil" else "ball animation and surface sweep"
         rows.append(("%s geometry (%s)" % (label, geometry), "any",
                      fmt_time(counter("stages/%s/640x480" % effect, "geometry")), "", "", ""))

@@ -34,6 +34,10 @@ void ColourCycler::beat_jump() noexcept {
 
 namespace {
 
+// The two entries' weights add up to 255, not 256, so no channel sum can carry into the next (and
+// with two or more colours no channel exceeds 254).
+constexpr std::uint32_t kBlendWeightTotal = 255u;
+
 // Scales each channel by weight/256 with truncation. Red and blue share one multiplication: their
 // 16-bit products cannot overlap.
 std::uint32_t scale_colour(std::uint32_t colour, std::uint32_t weight) noexcept {
@@ -55,11 +59,10 @@ std::uint32_t ColourCycler::blend_colour() const noexcept {
   if (i0 > kMaxColours - 1) i0 = kMaxColours - 1;
   if (i0 < 0) i0 = 0;
   const int i1 = static_cast<int>(std::ceil(position)) % count;
-  const auto t = static_cast<std::uint32_t>((position - whole) * 255.0);  // 0..254
+  const auto t = static_cast<std::uint32_t>((position - whole) * kBlendWeightTotal);  // 0..254
   const std::uint32_t c0 = read_shared(settings_.colours[i0]);
   const std::uint32_t c1 = read_shared(settings_.colours[i1]);
-  // The weights add up to 255, so no channel sum can carry into the next.
-  return scale_colour(c0, 255u - t) + scale_colour(c1, t);
+  return scale_colour(c0, kBlendWeightTotal - t) + scale_colour(c1, t);
 }
 
 }  // namespace apefw

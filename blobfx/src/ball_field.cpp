@@ -6,6 +6,7 @@
 #include "blobfx/blob_effect.hpp"
 #include "blobfx/surface.hpp"
 #include "render3d/geometry.hpp"
+#include "render3d/sound_bands.hpp"
 #include "render3d/trig.hpp"
 
 namespace blobfx {
@@ -16,7 +17,9 @@ namespace trig = render3d::trig;
 // A spin rate decays by this factor every frame, so a kicked angle coasts to a stop after turning
 // five times its new rate.
 constexpr double kSpinDecay = 0.8;
-// A beat's new spin rate is (r mod 100) / 300 radians per frame; this is the double nearest 1/300.
+// A beat's new spin rate is (r mod 100) / 300 radians per frame, r a random draw: one of 100 steps
+// up to 0.33, each the double nearest 1/300.
+constexpr int kSpinKickSteps = 100;
 constexpr double kSpinKickScale = 0.0033333333333333335;
 // A beat pushes every orbit this far out.
 constexpr std::int32_t kBeatPush = 150;
@@ -28,7 +31,7 @@ constexpr double kTwoBandWeight = 0.0475;  // balls 3 to 5 follow two bands at h
 // spread = (b + m + t) x this + spread x 0.9. One unit in the last place above the double nearest
 // 0.00165; written out so that the constant cannot drift.
 constexpr double kSpreadGain = 0.0016500000000000002;
-constexpr double kSpreadKeep = 0.9;
+constexpr double kSpreadKeep = 0.9;  // the spread keeps this much of itself every frame
 
 // Angular rates of the six orbits, radians per frame.
 constexpr double kOrbitRate[kBallCount] = {0.05, 0.041, 0.0613, 0.0541, 0.0399, 0.0567};
@@ -36,6 +39,7 @@ constexpr double kOrbitRate[kBallCount] = {0.05, 0.041, 0.0613, 0.0541, 0.0399, 
 constexpr double kOrbitScale = 0.75;
 constexpr double kOrbitFlatten = 0.2;
 
+// The owner's band levels fade by this factor every frame, after the orbits have used them.
 constexpr double kBandDecay = 0.9;
 
 // 1 / 220^2 rounded to the nearest double: q = distance^2 x this reaches 1 at distance 220.
@@ -52,28 +56,28 @@ BallField::BallField(BlobEffect& owner_effect) noexcept : owner(&owner_effect) {
 BallField::~BallField() = default;
 
 void BallField::animate() noexcept {
-  // 1. This frame's inputs: the band levels after the frame's update, before the decay of step 7.
+  // This frame's inputs: the band levels after the frame's update, before the decay at the end.
   const double frame = static_cast<double>(owner->frame_count);
   const std::int32_t b = owner->band_level[0];
   const std::int32_t m = owner->band_level[1];
   const std::int32_t t = owner->band_level[2];
 
-  // 2. The tilt angles coast on their decaying rates.
+  // The tilt angles coast on their decaying rates.
   for (int j = 0; j < kSpinAngles; ++j) {
     spin[j] = spin[j] + spin_rate[j];
     spin_rate[j] = spin_rate[j] * kSpinDecay;
   }
 
-  // 3. A beat kicks every rate (twelve draws, in rate order, after the colour jump's draw of the
+  // A beat kicks every rate (twelve draws, in rate order, after the colour jump's draw of the
   // same frame) and pushes every orbit out. The new rates first turn the angles next frame.
   if (owner->beat_flag) {
     for (int j = 0; j < kSpinAngles; ++j) {
-      spin_rate[j] = static_cast<double>(apefw::random15() % 100) * kSpinKickScale;
+      spin_rate[j] = static_cast<double>(apefw::random15() % kSpinKickSteps) * kSpinKickScale;
     }
     for (int k = 0; k < kBallCount; ++k) orbit_radius[k] += kBeatPush;
   }
 
-  // 4. Each orbit eases toward its loudness level plus the spread, formed left to right, limited to
+  // Each orbit eases toward its loudness level plus the spread, formed left to right, limited to
   // 400 after the kick and the smoothing. Every term is non-negative, so there is no lower limit.
   const std::int32_t* r = orbit_radius;
   const double eased[kBallCount] = {
@@ -88,10 +92,10 @@ void BallField::animate() noexcept {
     orbit_radius[k] = trunc_bounded(eased[k] >= kOrbitLimit ? kOrbitLimit : eased[k]);
   }
 
-  // 5. The spread follows the sum of the three levels, the sum taken in integers.
+  // The spread follows the sum of the three levels, the sum taken in integers.
   spread = static_cast<double>(b + m + t) * kSpreadGain + spread * kSpreadKeep;
 
-  // 6. Each ball on its circle, the plane tilted by its two spin angles, then flattened.
+  // Each ball on its circle, the plane tilted by its two spin angles, then flattened.
   for (int i = 0; i < kBallCount; ++i) {
     const double a = frame * kOrbitRate[i];
     const double radius = static_cast<double>(orbit_radius[i]);
@@ -103,8 +107,8 @@ void BallField::animate() noexcept {
     c.z = c.z * kOrbitFlatten;
   }
 
-  // 7. The owner's levels decay once per frame, after they were used above.
-  for (int k = 0; k < 3; ++k) {
+  // The owner's levels decay once per frame, after they were used above.
+  for (int k = 0; k < render3d::kSoundBands; ++k) {
     owner->band_level[k] = trunc_bounded(owner->band_level[k] * kBandDecay);
   }
 }

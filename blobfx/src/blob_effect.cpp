@@ -66,39 +66,39 @@ int BlobEffect::render_frame(const std::uint8_t* sound, int beat, std::uint32_t*
   static constexpr std::uint8_t kSilence[APE_SOUND_BYTES] = {};
   if (!sound) sound = kSilence;
 
-  // 1. A new, empty mesh; the beat is kept for the ball field. The counter wraps in unsigned
-  // arithmetic and is read back as the signed value everything below uses.
+  // Frame start: a new, empty mesh; the beat is kept for the ball field. The counter wraps in
+  // unsigned arithmetic and is read back as the signed value everything below uses.
   vertex_count = 0;
   face_count = 0;
   beat_flag = beat;
   frame_count = static_cast<std::int32_t>(static_cast<std::uint32_t>(frame_count) + 1u);
 
-  // 2. Colour: the step and, on a beat with on_beat_change set, the jump (one random draw, ahead of
+  // Colour: the step and, on a beat with on_beat_change set, the jump (one random draw, ahead of
   // the ball field's twelve).
   apefw::ColourCycler(settings, colour_position).advance_colour(beat);
 
-  // 3. Depth buffer, fitted to the frame and cleared. It is null for an empty or negative size, or
+  // Depth buffer, fitted to the frame and cleared. It is null for an empty or negative size, or
   // when no buffer of that size can be had: then this frame draws nothing, but everything below
   // still runs so that the animation and the random draws stay in step.
   frame_size_key = render3d::frame_size_key(width, height);
   std::uint16_t* const depth = depth_buffer.prepare(width, height);
 
-  // 4. Sound bands. The level rises halfway to twice the sample; the trend follows the new level's
+  // Sound bands. The level rises halfway to twice the sample; the trend follows the new level's
   // excess over the sample. Integer division truncates toward zero. The ball field decays the
   // levels later in the frame, after using them.
   render3d::update_sound_bands(sound, band_level, band_trend);
 
-  // 5. Light drift from the frame count (the signed value, also after a wrap) and the trends.
+  // Light drift from the frame count (the signed value, also after a wrap) and the trends.
   render3d::drift_lights(static_cast<double>(frame_count), band_trend, light1_phase, light2_phase);
 
-  // 6 - 7. The balls move, the surface is rebuilt and lit.
+  // The balls move, the surface is rebuilt from their field and lit.
   build_surface();
   shade_mesh();
 
-  // 8. Every face in the order the sweep emitted it; the depth buffer alone decides what shows.
+  // Every face in the order the sweep emitted it; the depth buffer alone decides what shows.
   if (depth && framebuffer) draw_mesh(framebuffer, width, height);
 
-  // 9.
+  // The picture is in the host's frame; there is nothing to report.
   return 0;
 }
 

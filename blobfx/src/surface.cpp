@@ -3,7 +3,6 @@
 
 #include <algorithm>
 #include <bit>
-#include <typeinfo>
 
 #include "blobfx/blob_effect.hpp"
 #include "blobfx/surface.hpp"
@@ -15,6 +14,14 @@ namespace {
 // no earlier cell shares them.
 enum : std::uint8_t { kFirstX = 1, kFirstY = 2, kFirstZ = 4 };
 
+// The slots of a cell's part of the edge cache, one per edge it owns (the three at its corner 6).
+enum : std::int32_t { kSlotOfEdge5 = 0, kSlotOfEdge6 = 1, kSlotOfEdge10 = 2 };
+
+// How far back in the sweep the cell di columns, dj rows and dk slices before this one lies.
+constexpr std::int32_t cells_back(int di, int dj, int dk) noexcept {
+  return cell_index(di, dj, dk);
+}
+
 // Where each edge's vertex comes from. An owned edge (5, 6, 10: the three at corner 6) is always
 // interpolated here and stored in the cell's own slot. Every other edge is owned by an earlier
 // neighbour: it is read from that cell's slot, unless the cell lies in one of the planes named by
@@ -22,22 +29,22 @@ enum : std::uint8_t { kFirstX = 1, kFirstY = 2, kFirstZ = 4 };
 struct EdgeSource {
   std::uint8_t fresh_when;  // kFirst* bits; 0 for an owned edge
   std::int32_t cell_back;   // the owning neighbour is cell n - cell_back
-  std::int32_t slot;        // 0: its edge 5, 1: its edge 6, 2: its edge 10
+  std::int32_t slot;        // kSlotOfEdge*: which of the owner's edges this one is
 };
 
 constexpr EdgeSource kEdgeSources[kCellEdges] = {
-    {kFirstY | kFirstZ, 506, 1},  // 0: edge 6 of cell (i, j - 1, k - 1)
-    {kFirstZ, 484, 0},            // 1: edge 5 of cell (i, j, k - 1)
-    {kFirstZ, 484, 1},            // 2: edge 6 of cell (i, j, k - 1)
-    {kFirstX | kFirstZ, 485, 0},  // 3: edge 5 of cell (i - 1, j, k - 1)
-    {kFirstY, 22, 1},             // 4: edge 6 of cell (i, j - 1, k)
-    {0, 0, 0},                    // 5: owned
-    {0, 0, 1},                    // 6: owned
-    {kFirstX, 1, 0},              // 7: edge 5 of cell (i - 1, j, k)
-    {kFirstX | kFirstY, 23, 2},   // 8: edge 10 of cell (i - 1, j - 1, k)
-    {kFirstY, 22, 2},             // 9: edge 10 of cell (i, j - 1, k)
-    {0, 0, 2},                    // 10: owned
-    {kFirstX, 1, 2},              // 11: edge 10 of cell (i - 1, j, k)
+    {kFirstY | kFirstZ, cells_back(0, 1, 1), kSlotOfEdge6},   // 0: edge 6 of (i, j - 1, k - 1)
+    {kFirstZ, cells_back(0, 0, 1), kSlotOfEdge5},             // 1: edge 5 of (i, j, k - 1)
+    {kFirstZ, cells_back(0, 0, 1), kSlotOfEdge6},             // 2: edge 6 of (i, j, k - 1)
+    {kFirstX | kFirstZ, cells_back(1, 0, 1), kSlotOfEdge5},   // 3: edge 5 of (i - 1, j, k - 1)
+    {kFirstY, cells_back(0, 1, 0), kSlotOfEdge6},             // 4: edge 6 of (i, j - 1, k)
+    {0, 0, kSlotOfEdge5},                                     // 5: owned
+    {0, 0, kSlotOfEdge6},                                     // 6: owned
+    {kFirstX, cells_back(1, 0, 0), kSlotOfEdge5},             // 7: edge 5 of (i - 1, j, k)
+    {kFirstX | kFirstY, cells_back(1, 1, 0), kSlotOfEdge10},  // 8: edge 10 of (i - 1, j - 1, k)
+    {kFirstY, cells_back(0, 1, 0), kSlotOfEdge10},            // 9: edge 10 of (i, j - 1, k)
+    {0, 0, kSlotOfEdge10},                                    // 10: owned
+    {kFirstX, cells_back(1, 0, 0), kSlotOfEdge10},            // 11: edge 10 of (i - 1, j, k)
 };
 
 // The edges a cell interpolates itself, as a 12-bit mask, for each combination of the flags.
@@ -50,7 +57,8 @@ constexpr std::uint32_t fresh_edge_mask(std::uint8_t flags) noexcept {
   return mask;
 }
 
-constexpr std::uint32_t kFreshEdges[8] = {
+constexpr int kFlagCombinations = (kFirstX | kFirstY | kFirstZ) + 1;
+constexpr std::uint32_t kFreshEdges[kFlagCombinations] = {
     fresh_edge_mask(0), fresh_edge_mask(1), fresh_edge_mask(2), fresh_edge_mask(3),
     fresh_edge_mask(4), fresh_edge_mask(5), fresh_edge_mask(6), fresh_edge_mask(7),
 };
@@ -95,68 +103,13 @@ render3d::MeshVertex edge_vertex(const GridPoint& p, const GridPoint& q, std::in
 }
 
 void BlobEffect::build_surface() {
-  // 1. No edge has a vertex yet this frame.
-  std::fill_n(edge_cache.get(), edge_cache_size, -1);
-  surface_cut_ = false;
-
-  // 2. The balls move (and the band levels decay) before any sampling.
+  // The balls move (and the band levels decay) before any sampling.
   ball_field->animate();
-  const BallField& field = *ball_field;
 
-  // 3. The field is a pure function of the point, so the effect's own field is sampled once per
-  // lattice point, 12,167 values, and the cells read their corners from that table.
-  if (typeid(field) == typeid(BallField)) {
-    field.sample_lattice(lattice_values_);
-    sweep_cells(lattice_values_);
-    return;
-  }
-
-  // A field that brings its own sample gets every call of the plain sweep, in its order. Cells in
-  // sweep order, x fastest. Along a row each cell shares its low x face with the previous cell's
-  // high x face, so only the four corners of its high face are sampled anew:
-  // 22 x 22 x (8 + 21 x 4) = 44,528 samples a frame. Nothing is carried between rows or slices.
-  GridCell cell;
-  for (int k = 0; k < kCellsPerSide; ++k) {
-    const std::int32_t z0 = lattice_z(k);
-    const std::int32_t z1 = lattice_z(k + 1);
-    for (int j = 0; j < kCellsPerSide; ++j) {
-      const std::int32_t y0 = lattice_xy(j);
-      const std::int32_t y1 = lattice_xy(j + 1);
-      for (int i = 0; i < kCellsPerSide; ++i) {
-        const std::int32_t x0 = lattice_xy(i);
-        const std::int32_t x1 = lattice_xy(i + 1);
-        cell.corner[0] = {x0, y0, z0};
-        cell.corner[1] = {x1, y0, z0};
-        cell.corner[2] = {x1, y1, z0};
-        cell.corner[3] = {x0, y1, z0};
-        cell.corner[4] = {x0, y0, z1};
-        cell.corner[5] = {x1, y0, z1};
-        cell.corner[6] = {x1, y1, z1};
-        cell.corner[7] = {x0, y1, z1};
-        if (i == 0) {
-          for (int c = 0; c < kCellCorners; ++c) {
-            cell.value[c] = field.sample(cell.corner[c].x, cell.corner[c].y, cell.corner[c].z);
-          }
-        } else {
-          cell.value[0] = cell.value[1];
-          cell.value[3] = cell.value[2];
-          cell.value[4] = cell.value[5];
-          cell.value[7] = cell.value[6];
-          for (const int c : {1, 2, 5, 6}) {
-            cell.value[c] = field.sample(cell.corner[c].x, cell.corner[c].y, cell.corner[c].z);
-          }
-        }
-        const std::int32_t n = i + kCellsPerSide * j + kCellsPerSlice * k;
-        polygonize_cell(cell, kCacheSlotsPerCell * n, i == 0, j == 0, k == 0);
-      }
-    }
-  }
-}
-
-void BlobEffect::sweep_lattice(const std::int32_t* values) {
-  std::fill_n(edge_cache.get(), edge_cache_size, -1);
-  surface_cut_ = false;
-  sweep_cells(values);
+  // The field is a pure function of the point, so it is sampled once per lattice point, 12,167
+  // values, and every cell reads its eight corners from that table.
+  ball_field->sample_lattice(lattice_values_);
+  sweep_lattice(lattice_values_);
 }
 
 namespace {
@@ -167,8 +120,8 @@ GridCell cell_at(const std::int32_t* values, int i, int j, int k) noexcept {
   const std::int32_t y0 = lattice_xy(j), y1 = lattice_xy(j + 1);
   const std::int32_t z0 = lattice_z(k), z1 = lattice_z(k + 1);
   const std::int32_t* const low = values + lattice_index(i, j, k);  // corner 0
-  constexpr int kUp = kLatticePerSide;                              // +1 in y
-  constexpr int kBack = kLatticePerSide * kLatticePerSide;          // +1 in z
+  constexpr int kUp = lattice_index(0, 1, 0);                       // +1 in y
+  constexpr int kBack = lattice_index(0, 0, 1);                     // +1 in z
   return GridCell{
       {{x0, y0, z0},
        {x1, y0, z0},
@@ -192,24 +145,15 @@ std::uint32_t outside_bits(const std::int32_t* row) noexcept {
 
 }  // namespace
 
-void BlobEffect::sweep_cells(const std::int32_t* values) {
-  // Cells in sweep order, x fastest, each with the eight corner values of the table.
-  if (typeid(*this) != typeid(BlobEffect)) {
-    // A class that brings its own polygonize_cell gets every cell through it.
-    for (int k = 0; k < kCellsPerSide; ++k) {
-      for (int j = 0; j < kCellsPerSide; ++j) {
-        for (int i = 0; i < kCellsPerSide; ++i) {
-          const std::int32_t n = i + kCellsPerSide * j + kCellsPerSlice * k;
-          polygonize_cell(cell_at(values, i, j, k), kCacheSlotsPerCell * n, i == 0, j == 0, k == 0);
-        }
-      }
-    }
-    return;
-  }
+void BlobEffect::sweep_lattice(const std::int32_t* values) {
+  // No edge has a vertex yet this frame, and no cell has been cut off.
+  std::fill_n(edge_cache.get(), edge_cache_size, -1);
+  surface_cut_ = false;
 
-  // Our own polygonize_cell does nothing at all for a cell whose corners all lie on one side (it
-  // returns before touching anything), so only the cells the surface passes through are handed to
-  // it, found a row at a time from the outside bits of the four lattice rows around the cell row.
+  // Cells in sweep order, x fastest. polygonize_cell does nothing at all for a cell whose corners
+  // all lie on one side (it returns before touching anything), so only the cells the surface passes
+  // through are handed to it, found a row at a time from the outside bits of the four lattice rows
+  // around the cell row. The class is final: no other polygonize_cell could want the rest.
   std::uint32_t outside[kLatticePerSide][kLatticePerSide];  // [k][j]
   for (int k = 0; k < kLatticePerSide; ++k) {
     for (int j = 0; j < kLatticePerSide; ++j)
@@ -226,9 +170,8 @@ void BlobEffect::sweep_cells(const std::int32_t* values) {
       while (crossed != 0) {
         const int i = std::countr_zero(crossed);
         crossed &= crossed - 1;
-        const std::int32_t n = i + kCellsPerSide * j + kCellsPerSlice * k;
-        BlobEffect::polygonize_cell(cell_at(values, i, j, k), kCacheSlotsPerCell * n, i == 0,
-                                    j == 0, k == 0);
+        polygonize_cell(cell_at(values, i, j, k), kCacheSlotsPerCell * cell_index(i, j, k), i == 0,
+                        j == 0, k == 0);
       }
     }
   }
@@ -236,7 +179,7 @@ void BlobEffect::sweep_cells(const std::int32_t* values) {
 
 void BlobEffect::polygonize_cell(const GridCell& cell, std::int32_t cache_index, bool first_x,
                                  bool first_y, bool first_z) {
-  // 1. Headroom: a cell starts only while eight more vertices and four more faces would fit. The
+  // Headroom: a cell starts only while eight more vertices and four more faces would fit. The
   // counts never fall during a sweep, so from the first cell that fails, every later cell of the
   // frame emits nothing and its cache slots stay -1.
   if (surface_cut_ || vertex_count + kCellVertexHeadroom >= kVertexCapacity ||
@@ -244,7 +187,7 @@ void BlobEffect::polygonize_cell(const GridCell& cell, std::int32_t cache_index,
     return;
   }
 
-  // 2. Nothing to do in a cell wholly inside or wholly outside.
+  // Nothing to do in a cell wholly inside or wholly outside.
   const std::uint32_t index = cube_index(cell);
   const std::uint32_t mask = edge_table[index];
   if (mask == 0) return;
@@ -261,7 +204,7 @@ void BlobEffect::polygonize_cell(const GridCell& cell, std::int32_t cache_index,
     return;
   }
 
-  // 3. One vertex index per crossed edge: interpolated here or shared from the owning neighbour.
+  // One vertex index per crossed edge: interpolated here or shared from the owning neighbour.
   std::int32_t edge_vertex_index[kCellEdges];
   for (int e = 0; e < kCellEdges; ++e) {
     if ((mask & (1u << e)) == 0) continue;
@@ -282,7 +225,7 @@ void BlobEffect::polygonize_cell(const GridCell& cell, std::int32_t cache_index,
     }
   }
 
-  // 4. The case's triangles in row order; their normals are written by the shading pass.
+  // The case's triangles in row order; their normals are written by the shading pass.
   const std::int32_t* row = triangle_table[index];
   for (int t = 0; t + 2 < kTriangleRowLength && row[t] != -1; t += 3) {
     MeshFace& face = faces[face_count];

@@ -20,6 +20,8 @@ constexpr double kRingSpacing = 0.7241379310344828;
 // -1/29, likewise: ring i has radius (i x -1/29 + 1) x 1.7, down to 0 at the tip.
 constexpr double kTaperPerRing = -0.034482758620689655;
 constexpr double kBaseRadius = 1.7;
+// The four corners of a ring lie a quarter of the square walk of ring_point apart: b, a, -b, -a.
+constexpr double kCornerStep = 1.0 / kCornersPerRing;
 
 }  // namespace
 
@@ -100,7 +102,7 @@ void CoilEffect::build_arms() {
       for (int j = 0; j < kCornersPerRing; ++j) {
         // b, a, -b, -a for j = 0, 1, 2, 3.
         MeshVertex offset;
-        ring_point(b, a, j * 0.25, offset);
+        ring_point(b, a, j * kCornerStep, offset);
         const double offset_length = render3d::length(offset.position);
         if (offset_length >= render3d::kShortVectorLimit) {
           offset.position *= (taper / offset_length) * kBaseRadius;

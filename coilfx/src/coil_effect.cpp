@@ -23,17 +23,64 @@ namespace {
 
 namespace trig = render3d::trig;
 
-// A kick sets the zoom to this; every frame it relaxes by zoom * 0.9 + 0.1 toward 1.
+// The clock advances zoom x 10 + 1 per frame, truncated: 11 at rest, 12 while a kick's zoom is
+// above 1.1, so the whole animation runs a little faster after a kick.
+constexpr double kClockPerZoom = 10.0;
+constexpr double kClockBaseStep = 1.0;
+
+// Each frame the sway keeps this much of itself and moves this much toward its target: a glide of
+// a few frames whenever a kick flips a target.
+constexpr double kSwayKeep = 0.7;
+constexpr double kSwayPull = 0.3;
+
+// The zoom rests at 1. A kick sets it to 1.2; every frame it relaxes to zoom x 0.9 + 0.1, back
+// toward rest. The pull is written as 0.1 rather than 1 - 0.9, which as a double is not the same.
+constexpr double kRestZoom = 1.0;
 constexpr double kKickZoom = 1.2;
+constexpr double kZoomKeep = 0.9;
+constexpr double kZoomPull = 0.1;
+
+// A kick moves each light phase on by one of 100 random steps of 0.2 radians.
+constexpr int kKickPhaseSteps = 100;
+constexpr double kKickPhaseStep = 0.2;
+
+// A start angle is a random draw times 100: anywhere in 0..3,276,700 radians, that is anywhere.
+constexpr double kStartPhaseScale = 100.0;
+
+// How fast each rotation angle turns, radians per frame before the sway's sign: a slow clock wave
+// between 0 and base_rate, plus the band's rising trend times trend_rate.
+struct AngleDrive {
+  double clock_rate;  // of the wave's sine, per clock tick
+  double base_rate;   // the wave's peak
+  double trend_rate;  // per unit of the band's positive trend
+};
+// Per unit of a band's rising trend: the bass turns its angle harder than the other two bands.
+constexpr double kBassTrendRate = 0.000305;
+constexpr double kTrendRate = 0.0002;
+constexpr AngleDrive kAngleDrive[kRotationAngles] = {
+    {0.001, 0.0361, kBassTrendRate},  // angle 0 follows the bass
+    {0.00171, 0.032, kTrendRate},     // angle 1 follows the middle band
+    {0.001213, 0.033, kTrendRate},    // angle 2 follows the treble
+};
+// Angle 0 alone also turns with the bass level itself, not only with its trend.
+constexpr double kBassLevelRate = 0.0002;
+
+// No angle turns by more than this per frame, however loud the music.
+constexpr double kMaxRotationStep = 0.15;
+
+// sin(t x rate) moved from -1..1 onto 0..1.
+double unit_wave(double t, double rate) noexcept { return trig::sin(t * rate) * 0.5 + 0.5; }
 
 // +1.0 for an odd draw, -1.0 for an even one.
 double random_sign() noexcept { return static_cast<double>(2 * (apefw::random15() & 1) - 1); }
 
-// A phase angle 0..100 radians.
-double random_phase() noexcept { return static_cast<double>(apefw::random15()) * 100.0; }
+// A start phase angle.
+double random_phase() noexcept { return static_cast<double>(apefw::random15()) * kStartPhaseScale; }
 
-// No angle turns by more than this per frame, however loud the music.
-constexpr double kMaxRotationStep = 0.15;
+// A kick's step of a light phase.
+double kick_phase_step() noexcept {
+  return static_cast<double>(apefw::random15() % kKickPhaseSteps) * kKickPhaseStep;
+}
 
 // n records with every byte zero, padding included (value-initialisation need not clear padding),
 // or null when there is no memory.
@@ -69,7 +116,7 @@ CoilEffect::CoilEffect() noexcept {
   light2_phase.x = random_phase();
   light2_phase.y = random_phase();
   light2_phase.z = random_phase();
-  zoom = 1.0;
+  zoom = kRestZoom;
   colour_position = 0.0;
   sway_target[0] = random_sign();
   sway_target[1] = random_sign();
@@ -108,22 +155,24 @@ int CoilEffect::render_frame(const std::uint8_t* sound, int beat, std::uint32_t*
   static constexpr std::uint8_t kSilence[APE_SOUND_BYTES] = {};
   if (!sound) sound = kSilence;
 
-  // 1. Clock: 11 per frame at rest, 12 while a kick's zoom is above 1.1. zoom stays within 1..1.2,
+  // Clock: 11 per frame at rest, 12 while a kick's zoom is above 1.1. zoom stays within 1..1.2,
   // so the truncation is in range; the sum wraps in unsigned arithmetic.
-  const auto clock_step = static_cast<std::int32_t>(zoom * 10.0 + 1.0);
+  const auto clock_step = static_cast<std::int32_t>(zoom * kClockPerZoom + kClockBaseStep);
   clock = static_cast<std::int32_t>(static_cast<std::uint32_t>(clock) +
                                     static_cast<std::uint32_t>(clock_step));
 
-  // 2. Colour: only the per-frame step here; the beat jump follows in the beat step. advance_colour
-  // here instead would come to the same, since nothing in between draws a random number or touches
-  // the position, but the split keeps the colour jump's draw visibly ahead of the kick's draws.
+  // Colour: only the per-frame step here; the beat jump follows with the beat. advance_colour here
+  // instead would come to the same, since nothing in between draws a random number or touches the
+  // position, but the split keeps the colour jump's draw visibly ahead of the kick's draws.
   apefw::ColourCycler colours(settings, colour_position);
   colours.step();
 
-  // 3. Sway glides toward its targets.
-  for (int k = 0; k < 3; ++k) sway[k] = sway[k] * 0.7 + sway_target[k] * 0.3;
+  // Sway glides toward its targets.
+  for (int k = 0; k < kRotationAngles; ++k) {
+    sway[k] = sway[k] * kSwayKeep + sway_target[k] * kSwayPull;
+  }
 
-  // 4. Beat; a kick on the first, third, fifth ... beat.
+  // Beat: the colour jump, and a kick on the first, third, fifth ... beat.
   if (beat) {
     beat_count += 1;
     colours.beat_jump();
@@ -132,47 +181,49 @@ int CoilEffect::render_frame(const std::uint8_t* sound, int beat, std::uint32_t*
       sway_target[1] = random_sign();
       zoom = kKickZoom;
       sway_target[2] = random_sign();
-      light1_phase.x += static_cast<double>(apefw::random15() % 100) * 0.2;
-      light1_phase.y += static_cast<double>(apefw::random15() % 100) * 0.2;
-      light1_phase.z += static_cast<double>(apefw::random15() % 100) * 0.2;
-      light2_phase.x += static_cast<double>(apefw::random15() % 100) * 0.2;
-      light2_phase.y += static_cast<double>(apefw::random15() % 100) * 0.2;
-      light2_phase.z += static_cast<double>(apefw::random15() % 100) * 0.2;
+      light1_phase.x += kick_phase_step();
+      light1_phase.y += kick_phase_step();
+      light1_phase.z += kick_phase_step();
+      light2_phase.x += kick_phase_step();
+      light2_phase.y += kick_phase_step();
+      light2_phase.z += kick_phase_step();
     }
   }
 
-  // 5. Zoom relaxes toward 1 (a kick frame leaves it at 1.18).
-  zoom = zoom * 0.9 + 0.1;
+  // Zoom relaxes toward 1 (a kick frame leaves it at 1.18).
+  zoom = zoom * kZoomKeep + kZoomPull;
 
-  // 6. Depth buffer, fitted to the frame and cleared. It is null for an empty or negative size, or
+  // Depth buffer, fitted to the frame and cleared. It is null for an empty or negative size, or
   // when no buffer of that size can be had: then this frame draws nothing, but everything below
   // still runs so that the animation and the random draws stay in step.
   frame_size_key = render3d::frame_size_key(width, height);
   std::uint16_t* const depth = depth_buffer.prepare(width, height);
 
-  // 7. Sound bands. The level rises halfway to twice the sample; the trend follows the level's
+  // Sound bands. The level rises halfway to twice the sample; the trend follows the level's
   // excess over the sample. Integer division truncates (all terms are non-negative).
   render3d::update_sound_bands(sound, band_level, band_trend);
 
-  // 8. Rotation: a slow clock-driven base rate plus the bands, capped, signed by the sway.
+  // Rotation: a slow clock-driven base rate plus the bands, capped, signed by the sway. The terms
+  // are added left to right: wave, trend, then (angle 0 only) the bass level.
   const double t = static_cast<double>(clock);
-  const double increment[3] = {
-      (trig::sin(t * 0.001) * 0.5 + 0.5) * 0.0361 + std::max(band_trend[0], 0) * 0.000305 +
-          band_level[0] * 0.0002,
-      (trig::sin(t * 0.00171) * 0.5 + 0.5) * 0.032 + std::max(band_trend[1], 0) * 0.0002,
-      (trig::sin(t * 0.001213) * 0.5 + 0.5) * 0.033 + std::max(band_trend[2], 0) * 0.0002,
-  };
-  for (int k = 0; k < 3; ++k) rotation[k] += std::min(increment[k], kMaxRotationStep) * sway[k];
+  for (int k = 0; k < kRotationAngles; ++k) {
+    const AngleDrive& drive = kAngleDrive[k];
+    double increment = unit_wave(t, drive.clock_rate) * drive.base_rate +
+                       std::max(band_trend[k], 0) * drive.trend_rate;
+    if (k == 0) increment += band_level[0] * kBassLevelRate;
+    rotation[k] += std::min(increment, kMaxRotationStep) * sway[k];
+  }
 
-  // 9. Light drift: a clock sine plus each band trend, signed and weighted by the root of another.
+  // Light drift: a clock sine plus each band trend, signed and weighted by the root of another.
   render3d::drift_lights(t, band_trend, light1_phase, light2_phase);
 
-  // 10 - 12. Geometry and light.
+  // Geometry and light: the trails take this frame's directions, the arms follow them, and every
+  // vertex is lit.
   update_trails(beat);
   build_arms();
   shade_mesh();
 
-  // 13. Every face in index order; the depth buffer alone decides what shows.
+  // Every face in index order; the depth buffer alone decides what shows.
   if (depth && framebuffer) {
     const render3d::RenderTarget target{framebuffer, depth, width, height};
     const render3d::MeshView mesh{vertices.get(), vertex_count, faces.get(), face_count};
@@ -180,7 +231,7 @@ int CoilEffect::render_frame(const std::uint8_t* sound, int beat, std::uint32_t*
                                   const Vec3& normal) { draw_triangle(target, a, b, c, normal); });
   }
 
-  // 14.
+  // The picture is in the host's frame; there is nothing to report.
   return 0;
 }
 

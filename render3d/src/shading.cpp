@@ -32,21 +32,55 @@ constexpr const RigConstants& constants_of(LightRig rig) noexcept {
 constexpr double kLevelCeiling = 254.0;
 constexpr double kDiffuseFloor = 64.0;
 
+// The coil's lights: each coordinate of a light wobbles as reach x sin(0.03 x phase) around a point
+// 27.5 in front of the camera, just behind the hub at 23, so the body is lit from close by.
+constexpr double kCoilLightRate = 0.03;
+constexpr double kCoilLight1Reach = 13.0;
+constexpr double kCoilLight2Reach = 15.0;
+constexpr double kCoilLightDepth = 27.5;
+
+// The blob's first light circles at radius 130 (x by cosine, y by sine of 0.3 x its phase) and
+// bobs by 20 around depth 230, between the camera and the blob (a silent blob spans depths 300 to
+// 660).
+constexpr double kBlobLight1Rate = 0.3;
+constexpr double kBlobLight1Orbit = 130.0;
+constexpr double kBlobLight1Depth = 230.0;
+// The second circles far wider, at radius 350, beside the blob rather than in front of it, its
+// angles running backwards from 1 radian at rate 0.311; it bobs by 20 at rate 0.4 from 3 radians,
+// around depth 380.
+constexpr double kBlobLight2Start = 1.0;
+constexpr double kBlobLight2Rate = 0.311;
+constexpr double kBlobLight2Orbit = 350.0;
+constexpr double kBlobLight2BobRate = 0.4;
+constexpr double kBlobLight2BobStart = 3.0;
+constexpr double kBlobLight2Depth = 380.0;
+// How far both blob lights move in depth either side of theirs.
+constexpr double kBlobLightBob = 20.0;
+
+// A lit channel: colour x diffuse / 256, then x 255 / 256, plus the specular level x 255 / 256,
+// saturating at the channel's top value.
+constexpr std::uint32_t kChannelTop = 255u;
+
 }  // namespace
 
 LightPositions place_lights(LightRig rig, const Vec3& p, const Vec3& q) noexcept {
   if (rig == LightRig::kCoil) {
-    // Two small wobbles around a point 27.5 in front of the camera, close to the body.
-    return {{13.0 * trig::sin(0.03 * p.x), 13.0 * trig::sin(0.03 * p.y),
-             13.0 * trig::sin(0.03 * p.z) + 27.5},
-            {15.0 * trig::sin(0.03 * q.x), 15.0 * trig::sin(0.03 * q.y),
-             15.0 * trig::sin(0.03 * q.z) + 27.5}};
+    // Two small wobbles around a point in front of the camera, close to the body.
+    return {{kCoilLight1Reach * trig::sin(kCoilLightRate * p.x),
+             kCoilLight1Reach * trig::sin(kCoilLightRate * p.y),
+             kCoilLight1Reach * trig::sin(kCoilLightRate * p.z) + kCoilLightDepth},
+            {kCoilLight2Reach * trig::sin(kCoilLightRate * q.x),
+             kCoilLight2Reach * trig::sin(kCoilLightRate * q.y),
+             kCoilLight2Reach * trig::sin(kCoilLightRate * q.z) + kCoilLightDepth}};
   }
-  // Two wide orbits far behind the surface, at depths around 230 and 380.
-  return {{130.0 * trig::cos(0.3 * p.x), 130.0 * trig::sin(0.3 * p.y),
-           20.0 * trig::sin(0.3 * p.z) + 230.0},
-          {350.0 * trig::cos(1.0 - 0.311 * q.x), 350.0 * trig::sin(1.0 - 0.311 * q.y),
-           20.0 * trig::sin(0.4 * q.z + 3.0) + 380.0}};
+  // Two orbits, the second far wider.
+  return {{kBlobLight1Orbit * trig::cos(kBlobLight1Rate * p.x),
+           kBlobLight1Orbit * trig::sin(kBlobLight1Rate * p.y),
+           kBlobLightBob * trig::sin(kBlobLight1Rate * p.z) + kBlobLight1Depth},
+          {kBlobLight2Orbit * trig::cos(kBlobLight2Start - kBlobLight2Rate * q.x),
+           kBlobLight2Orbit * trig::sin(kBlobLight2Start - kBlobLight2Rate * q.y),
+           kBlobLightBob * trig::sin(kBlobLight2BobRate * q.z + kBlobLight2BobStart) +
+               kBlobLight2Depth}};
 }
 
 // The clamps are written so that a NaN level (from a degenerate vertex) lands on the floor instead
@@ -69,10 +103,10 @@ std::uint32_t specular_level(LightRig rig, double s, std::uint32_t highlight) no
 
 std::uint32_t lit_colour(std::uint32_t diffuse, std::uint32_t specular,
                          std::uint32_t colour) noexcept {
-  const std::uint32_t added = (specular * 255u) >> 8;
+  const std::uint32_t added = (specular * kChannelTop) >> 8;
   const auto channel = [&](std::uint32_t c) {
-    const std::uint32_t out = ((((diffuse * c) >> 8) * 255u) >> 8) + added;
-    return out >= 255u ? 255u : out;
+    const std::uint32_t out = ((((diffuse * c) >> 8) * kChannelTop) >> 8) + added;
+    return out >= kChannelTop ? kChannelTop : out;
   };
   return (channel((colour >> 16) & 255u) << 16) | (channel((colour >> 8) & 255u) << 8) |
          channel(colour & 255u);

@@ -27,13 +27,29 @@ constexpr std::int32_t kBothChannels = 0;
 // How strongly a band's trend pushes its light drift.
 constexpr double kTrendDrift = 0.00075;
 
+// Drift d of light component b: a slow sine wave of the time value, plus the trend of band b
+// weighted by the signed square root of a second, faster sine. The three rates and amplitudes
+// differ so that the lights never settle into a visible loop.
+struct DriftWave {
+  double wave_rate;  // per unit of the time value
+  double amplitude;  // of the slow wave, radians per frame
+  double sign_rate;  // of the sine that weights and signs the trend
+};
+constexpr DriftWave kDriftWaves[kSoundBands] = {
+    {0.00271, 0.021, 0.012},
+    {0.00418, 0.0223, 0.00412},
+    {0.003211, 0.0189, 0.00614},
+};
+
 // -1 below zero, +1 otherwise (zero included).
 double sign_of(double s) noexcept { return s < 0.0 ? -1.0 : 1.0; }
 
-// One drift: a slow sine plus the trend weighted by the signed square root of a second sine. The
-// sign is a factor of exactly +1 or -1, so where it stands in the product changes no bit.
-double drift(double wave, double amplitude, double s, std::int32_t trend) noexcept {
-  return wave * amplitude + std::sqrt(std::fabs(s)) * trend * sign_of(s) * kTrendDrift;
+// One drift at time t. The sign is a factor of exactly +1 or -1, so where it stands in the product
+// changes no bit.
+double drift(double t, const DriftWave& d, std::int32_t trend) noexcept {
+  const double wave = trig::sin(t * d.wave_rate);
+  const double s = trig::sin(t * d.sign_rate);
+  return wave * d.amplitude + std::sqrt(std::fabs(s)) * trend * sign_of(s) * kTrendDrift;
 }
 
 }  // namespace
@@ -50,9 +66,9 @@ void update_sound_bands(const std::uint8_t* spectrum, std::int32_t level[kSoundB
 
 void drift_lights(double t, const std::int32_t trend[kSoundBands], Vec3& light1,
                   Vec3& light2) noexcept {
-  const double d0 = drift(trig::sin(t * 0.00271), 0.021, trig::sin(t * 0.012), trend[0]);
-  const double d1 = drift(trig::sin(t * 0.00418), 0.0223, trig::sin(t * 0.00412), trend[1]);
-  const double d2 = drift(trig::sin(t * 0.003211), 0.0189, trig::sin(t * 0.00614), trend[2]);
+  const double d0 = drift(t, kDriftWaves[0], trend[0]);
+  const double d1 = drift(t, kDriftWaves[1], trend[1]);
+  const double d2 = drift(t, kDriftWaves[2], trend[2]);
   light1.x += d0;
   light1.y += d1;
   light1.z += d2;

@@ -54,6 +54,9 @@ constexpr uint32_t kWideLimitHigh = 0x41C921FB;    // ~2^29·pi/2: n·(23 bits) 
 constexpr uint32_t kNonFiniteHigh = 0x7FF00000;
 constexpr uint32_t kPointThreeHigh = 0x3FD33333;     // 0.3
 constexpr uint32_t kCosShiftLimitHigh = 0x3FE90000;  // 0.78125
+// The shift cos_kernel takes out above 0.78125: a fixed number of three significant bits, so that
+// 1 − q and x^2/2 − q stay exact.
+constexpr double kCosShiftCap = 0.28125;
 
 // Minimax polynomials on [−pi/4, pi/4] (fdlibm):
 //   sin x ≈ x + S1·x^3 + ... + S6·x^13,  |error/x| ≤ 2^−58
@@ -119,7 +122,7 @@ inline double cos_kernel(double x, double y) noexcept {
   // 1 − q and x^2/2 − q are exact and what is left to subtract is small. q is |x|/4 with its low 32
   // bits cleared, or 0.28125 above 0.78125.
   const double q = ix > kCosShiftLimitHigh
-                       ? 0.28125
+                       ? kCosShiftCap
                        : std::bit_cast<double>(static_cast<uint64_t>(ix - 0x00200000) << 32);
   const double hz = 0.5 * z - q;
   const double a = 1.0 - q;

@@ -1,14 +1,11 @@
 #pragma once
-// Shared helpers of the blobfx tests: sound blocks, an independent copy of the random generator,
-// fields and effects that record what the sweep does.
+// Shared helpers of the blobfx tests: sound blocks and an independent copy of the random generator.
+// The reference sweep the surface is measured against is in reference_sweep.hpp.
 
 #include <cstdint>
-#include <functional>
 #include <vector>
 
 #include "apefw/ape_abi.h"
-#include "blobfx/ball_field.hpp"
-#include "blobfx/blob_effect.hpp"
 
 namespace blobtest {
 
@@ -38,53 +35,6 @@ class ReferenceRandom {
 
  private:
   std::uint32_t state_;
-};
-
-// A ball field that counts and records its samples, answering with the real field or with a
-// function of the point given by the test.
-class RecordingField : public blobfx::BallField {
- public:
-  using Override = std::function<std::int32_t(std::int32_t, std::int32_t, std::int32_t)>;
-
-  explicit RecordingField(blobfx::BlobEffect& owner, Override field = {})
-      : BallField(owner), field_(std::move(field)) {}
-
-  std::int32_t sample(std::int32_t x, std::int32_t y, std::int32_t z) const noexcept override {
-    ++samples;
-    if (record) points.push_back({x, y, z});
-    return field_ ? field_(x, y, z) : BallField::sample(x, y, z);
-  }
-
-  mutable long samples = 0;
-  bool record = false;
-  mutable std::vector<blobfx::GridPoint> points;
-
- private:
-  Override field_;
-};
-
-// What one polygonize_cell call did.
-struct CellRecord {
-  blobfx::GridCell cell;
-  std::int32_t cache_index;
-  bool first_x, first_y, first_z;
-  std::int32_t vertices_before, vertices_after;
-  std::int32_t faces_before, faces_after;
-};
-
-// An effect that records every cell of the sweep (through the virtual slot the sweep calls).
-class RecordingEffect : public blobfx::BlobEffect {
- public:
-  void polygonize_cell(const blobfx::GridCell& cell, std::int32_t cache_index, bool first_x,
-                       bool first_y, bool first_z) override {
-    CellRecord r{cell, cache_index, first_x, first_y, first_z, vertex_count, 0, face_count, 0};
-    BlobEffect::polygonize_cell(cell, cache_index, first_x, first_y, first_z);
-    r.vertices_after = vertex_count;
-    r.faces_after = face_count;
-    cells.push_back(r);
-  }
-
-  std::vector<CellRecord> cells;
 };
 
 }  // namespace blobtest

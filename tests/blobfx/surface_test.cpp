@@ -1,4 +1,5 @@
-// The surface polygonizer: the grid, edge_vertex, the sampling sweep, the edge cache, the capacity
+// The surface polygonizer: the grid, edge_vertex, one cell and its edge cache, the sweep (checked
+// against the cell-by-cell sweep and against what a surface on the lattice must be), the capacity
 // cut-off and the closed sphere of a silent field.
 
 #include <gtest/gtest.h>
@@ -6,15 +7,17 @@
 #include <algorithm>
 #include <bit>
 #include <cmath>
+#include <cstring>
+#include <iterator>
 #include <map>
 #include <set>
 #include <tuple>
 #include <vector>
 
-#include "blob_fixtures.hpp"
 #include "blobfx/blob_effect.hpp"
 #include "blobfx/marching_cubes_tables.hpp"
 #include "blobfx/surface.hpp"
+#include "reference_sweep.hpp"
 
 namespace {
 
@@ -22,8 +25,6 @@ using blobfx::BlobEffect;
 using blobfx::edge_vertex;
 using blobfx::GridCell;
 using blobfx::GridPoint;
-using blobtest::RecordingEffect;
-using blobtest::RecordingField;
 
 TEST(SurfaceGrid, LatticeValues) {
   const std::int32_t expected_z[23] = {-247, -225, -202, -180, -157, -135, -112, -90,
@@ -218,74 +219,306 @@ TEST(SurfaceEdgeCache, AllInsideOrAllOutsideEmitsNothing) {
   EXPECT_EQ(effect.edge_cache[3 * n + 2], -1);
 }
 
-TEST(SurfaceSweep, SamplesEachRowOnceAlongAndNothingElse) {
-  BlobEffect effect;
-  auto field = std::make_unique<RecordingField>(effect);
-  RecordingField& recorder = *field;
-  recorder.record = true;
-  recorder.points.reserve(44528);
-  effect.ball_field = std::move(field);
+// ---------------------------------------------------------------------------------------------
+// The sweep, checked through the real one: every mesh is measured against the cell-by-cell sweep
+// of reference_sweep.hpp, and against what a surface on the lattice must look like.
 
-  effect.build_surface();
-  ASSERT_EQ(recorder.samples, 44528);
-  ASSERT_EQ(recorder.points.size(), 44528u);
+// A lattice edge: from lattice point (i, j, k) one step up along axis 0 (x), 1 (y) or 2 (z).
+struct LatticeEdge {
+  int i, j, k, axis;
+  auto operator<=>(const LatticeEdge&) const = default;
+};
 
-  // The first cell samples its eight corners in order, the next one only corners 1, 2, 5, 6.
-  const std::int32_t x0 = -330, x1 = -300, x2 = -270, y0 = -330, y1 = -300, z0 = -247, z1 = -225;
-  const std::vector<std::tuple<int, int, int>> expected_start = {
-      {x0, y0, z0}, {x1, y0, z0}, {x1, y1, z0}, {x0, y1, z0}, {x0, y0, z1}, {x1, y0, z1},
-      {x1, y1, z1}, {x0, y1, z1}, {x2, y0, z0}, {x2, y1, z0}, {x2, y0, z1}, {x2, y1, z1},
-  };
-  for (std::size_t s = 0; s < expected_start.size(); ++s) {
-    const GridPoint& p = recorder.points[s];
-    EXPECT_EQ(std::make_tuple(p.x, p.y, p.z), expected_start[s]) << "sample " << s;
+int lattice_x_at(double x) {
+  for (int a = 0; a < blobtest::kSide; ++a) {
+    if (x == blobtest::grid_x(a)) return a;
   }
-  // The next row starts again with all eight corners of its first cell.
-  const GridPoint& row2 = recorder.points[8 + 21 * 4];
-  EXPECT_EQ(std::make_tuple(row2.x, row2.y, row2.z), std::make_tuple(-330, -300, -247));
-
-  // Every lattice point, nothing off the lattice.
-  std::set<int> zs;
-  for (int k = 0; k < 23; ++k) zs.insert(blobfx::lattice_z(k));
-  std::set<std::tuple<int, int, int>> distinct;
-  for (const GridPoint& p : recorder.points) {
-    ASSERT_EQ((p.x + 330) % 30, 0);
-    ASSERT_EQ((p.y + 330) % 30, 0);
-    ASSERT_TRUE(zs.count(p.z)) << p.z;
-    distinct.insert({p.x, p.y, p.z});
+  return -1;
+}
+int lattice_z_at(double z) {
+  for (int a = 0; a < blobtest::kSide; ++a) {
+    if (z == blobtest::grid_z(a)) return a;
   }
-  EXPECT_EQ(distinct.size(), 23u * 23u * 23u);
-
-  // Again on the next frame: the count is per frame.
-  recorder.record = false;
-  effect.build_surface();
-  EXPECT_EQ(recorder.samples, 2 * 44528);
+  return -1;
 }
 
-TEST(SurfaceSweep, CellsComeInSweepOrderWithTheirFlagsAndCarriedValues) {
-  RecordingEffect effect;
-  effect.build_surface();
-  ASSERT_EQ(effect.cells.size(), 10648u);
-  for (int n = 0; n < 10648; ++n) {
-    const blobtest::CellRecord& r = effect.cells[n];
-    const int i = n % 22, j = (n / 22) % 22, k = n / 484;
-    ASSERT_EQ(r.cache_index, 3 * n);
-    ASSERT_EQ(r.first_x, i == 0);
-    ASSERT_EQ(r.first_y, j == 0);
-    ASSERT_EQ(r.first_z, k == 0);
-    ASSERT_EQ(r.cell.corner[0].x, blobfx::lattice_xy(i));
-    ASSERT_EQ(r.cell.corner[6].y, blobfx::lattice_xy(j + 1));
-    ASSERT_EQ(r.cell.corner[6].z, blobfx::lattice_z(k + 1));
-    for (int c = 0; c < 8; ++c) {
-      const GridPoint& p = r.cell.corner[c];
-      ASSERT_EQ(r.cell.value[c], effect.ball_field->sample(p.x, p.y, p.z)) << "cell " << n;
+GridPoint grid_point(int i, int j, int k) {
+  return {blobtest::grid_x(i), blobtest::grid_x(j), blobtest::grid_z(k)};
+}
+
+// The lattice edge a vertex of the sweep lies on, found from its position. The vertex must be the
+// crossing edge_vertex makes there from the lattice's two values (walked either way), and the edge
+// must be one the surface crosses. For lattices without a 0, so that every vertex lies strictly
+// inside its edge.
+LatticeEdge edge_of_vertex(const blobfx::Vec3& p, const blobtest::Lattice& values) {
+  const double z = p.z - 480.0;
+  int at[3] = {lattice_x_at(p.x), lattice_x_at(p.y), lattice_z_at(z)};
+  const int free_axes = (at[0] < 0) + (at[1] < 0) + (at[2] < 0);
+  EXPECT_EQ(free_axes, 1) << "vertex (" << p.x << ", " << p.y << ", " << p.z
+                          << ") is off the edges";
+  LatticeEdge edge{0, 0, 0, 0};
+  if (free_axes != 1) return edge;
+  edge.axis = at[0] < 0 ? 0 : at[1] < 0 ? 1 : 2;
+  const double c = edge.axis == 0 ? p.x : edge.axis == 1 ? p.y : z;
+  for (int a = 0; a + 1 < blobtest::kSide; ++a) {
+    const double low = edge.axis == 2 ? blobtest::grid_z(a) : blobtest::grid_x(a);
+    const double high = edge.axis == 2 ? blobtest::grid_z(a + 1) : blobtest::grid_x(a + 1);
+    if (low < c && c < high) at[edge.axis] = a;
+  }
+  EXPECT_GE(at[edge.axis], 0) << "vertex outside the grid";
+  if (at[edge.axis] < 0) return edge;
+  edge.i = at[0];
+  edge.j = at[1];
+  edge.k = at[2];
+
+  const int up[3] = {edge.axis == 0, edge.axis == 1, edge.axis == 2};
+  const GridPoint a = grid_point(edge.i, edge.j, edge.k);
+  const GridPoint b = grid_point(edge.i + up[0], edge.j + up[1], edge.k + up[2]);
+  const std::int32_t va = values[blobtest::point_index(edge.i, edge.j, edge.k)];
+  const std::int32_t vb =
+      values[blobtest::point_index(edge.i + up[0], edge.j + up[1], edge.k + up[2])];
+  EXPECT_NE(va < 0, vb < 0) << "a vertex on an edge the surface does not cross";
+  const blobfx::Vec3 forward = edge_vertex(a, b, va, vb).position;
+  const blobfx::Vec3 backward = edge_vertex(b, a, vb, va).position;
+  const bool is_forward = std::memcmp(&forward, &p, sizeof p) == 0;
+  const bool is_backward = std::memcmp(&backward, &p, sizeof p) == 0;
+  EXPECT_TRUE(is_forward || is_backward)
+      << "vertex (" << p.x << ", " << p.y << ", " << p.z << ") is not the crossing of its edge";
+  return edge;
+}
+
+// The cells (by number) that have the edge as one of theirs.
+std::set<int> cells_of_edge(const LatticeEdge& e) {
+  std::set<int> cells;
+  for (int di = 0; di <= 1; ++di) {
+    for (int dj = 0; dj <= 1; ++dj) {
+      for (int dk = 0; dk <= 1; ++dk) {
+        // A cell is reached by stepping back only across the edge's two free directions.
+        if ((e.axis == 0 && di) || (e.axis == 1 && dj) || (e.axis == 2 && dk)) continue;
+        const int i = e.i - di, j = e.j - dj, k = e.k - dk;
+        if (i < 0 || j < 0 || k < 0 || i > 21 || j > 21 || k > 21) continue;
+        cells.insert(cell_number(i, j, k));
+      }
     }
+  }
+  return cells;
+}
+
+// An edge in one of the low boundary planes, where every cell that touches it makes its own vertex.
+bool on_low_boundary(const LatticeEdge& e) {
+  return (e.axis != 0 && e.i == 0) || (e.axis != 1 && e.j == 0) || (e.axis != 2 && e.k == 0);
+}
+
+struct SweepFacts {
+  std::vector<LatticeEdge> vertex_edge;   // per vertex
+  std::vector<std::set<int>> face_cells;  // per face: the cells that hold all three of its vertices
+  long crossed_edges = 0;                 // of the whole lattice
+};
+
+// What every sweep of `values` must have built (`whole`: the mesh was not cut short): each vertex
+// on a crossed lattice edge, exactly the crossing of its values; each face inside one cell, the
+// faces in sweep order of their cells; every vertex used. For a whole mesh also: every crossed
+// edge has its vertex, an edge inside the grid exactly one (shared by all four cells around it),
+// and each cell's cache slots hold the vertices of its own three edges (-1 where not crossed).
+SweepFacts check_surface(const BlobEffect& effect, const blobtest::Lattice& values, bool whole) {
+  SweepFacts facts;
+  std::map<LatticeEdge, std::vector<std::int32_t>> vertices_of_edge;
+  for (std::int32_t v = 0; v < effect.vertex_count; ++v) {
+    facts.vertex_edge.push_back(edge_of_vertex(effect.vertices[v].position, values));
+    vertices_of_edge[facts.vertex_edge.back()].push_back(v);
+  }
+
+  std::vector<int> uses(effect.vertex_count, 0);
+  int sweep_position = 0;  // the cell the faces have reached
+  for (std::int32_t f = 0; f < effect.face_count; ++f) {
+    std::set<int> common;
+    for (int c = 0; c < 3; ++c) {
+      const std::int32_t v = effect.faces[f].vertex_index[c];
+      EXPECT_GE(v, 0);
+      EXPECT_LT(v, effect.vertex_count);
+      if (v < 0 || v >= effect.vertex_count) return facts;
+      uses[v] += 1;
+      const std::set<int> cells = cells_of_edge(facts.vertex_edge[v]);
+      if (c == 0) {
+        common = cells;
+      } else {
+        std::set<int> both;
+        std::set_intersection(common.begin(), common.end(), cells.begin(), cells.end(),
+                              std::inserter(both, both.begin()));
+        common = both;
+      }
+    }
+    EXPECT_FALSE(common.empty()) << "face " << f << " spans more than one cell";
+    const auto next = common.lower_bound(sweep_position);
+    EXPECT_TRUE(next != common.end()) << "face " << f << " comes after the cells that follow it";
+    if (next != common.end()) sweep_position = *next;
+    facts.face_cells.push_back(common);
+  }
+  for (std::int32_t v = 0; v < effect.vertex_count; ++v) {
+    EXPECT_GT(uses[v], 0) << "vertex " << v << " belongs to no face";
+  }
+
+  for (int k = 0; k < 23; ++k) {
+    for (int j = 0; j < 23; ++j) {
+      for (int i = 0; i < 23; ++i) {
+        for (int axis = 0; axis < 3; ++axis) {
+          const int up[3] = {axis == 0, axis == 1, axis == 2};
+          if (i + up[0] > 22 || j + up[1] > 22 || k + up[2] > 22) continue;
+          const std::int32_t va = values[blobtest::point_index(i, j, k)];
+          const std::int32_t vb = values[blobtest::point_index(i + up[0], j + up[1], k + up[2])];
+          if ((va < 0) == (vb < 0)) continue;
+          facts.crossed_edges += 1;
+          if (!whole) continue;
+          const LatticeEdge e{i, j, k, axis};
+          const auto found = vertices_of_edge.find(e);
+          const std::size_t count = found == vertices_of_edge.end() ? 0 : found->second.size();
+          if (on_low_boundary(e)) {
+            EXPECT_GE(count, 1u) << i << " " << j << " " << k << " axis " << axis;
+          } else {
+            EXPECT_EQ(count, 1u) << i << " " << j << " " << k << " axis " << axis;
+          }
+        }
+      }
+    }
+  }
+
+  if (whole) {
+    for (int k = 0; k < 22; ++k) {
+      for (int j = 0; j < 22; ++j) {
+        for (int i = 0; i < 22; ++i) {
+          // Edge 5 runs along y from corner 5, edge 6 along x from corner 7, edge 10 along z from
+          // corner 2.
+          const LatticeEdge owned[3] = {
+              {i + 1, j, k + 1, 1}, {i, j + 1, k + 1, 0}, {i + 1, j + 1, k, 2}};
+          for (int s = 0; s < 3; ++s) {
+            const auto found = vertices_of_edge.find(owned[s]);
+            const std::int32_t expected = found == vertices_of_edge.end() ? -1 : found->second[0];
+            const std::int32_t slot = effect.edge_cache[3 * cell_number(i, j, k) + s];
+            if (slot != expected) {
+              ADD_FAILURE() << "cell " << i << " " << j << " " << k << " slot " << s << " holds "
+                            << slot << ", not " << expected;
+              return facts;
+            }
+          }
+        }
+      }
+    }
+  }
+  return facts;
+}
+
+// A lattice with one point inside the blob and distinct values everywhere, so that a corner read
+// from the wrong point moves a vertex.
+blobtest::Lattice one_point_inside(int pi, int pj, int pk) {
+  return blobtest::lattice_of([=](int i, int j, int k) {
+    return i == pi && j == pj && k == pk ? 700 + i : -(50 + 7 * i + 3 * j + k);
+  });
+}
+
+TEST(SurfaceSweep, EachCellGetsItsOwnCornersInSweepOrder) {
+  struct Point {
+    int i, j, k;
+  };
+  // Inside, on the low planes and their corner, on the high planes.
+  const Point points[] = {{5, 6, 7}, {0, 0, 0},    {0, 6, 7},   {4, 0, 9},
+                          {3, 8, 0}, {22, 22, 22}, {22, 0, 11}, {1, 22, 21}};
+  for (const Point& p : points) {
+    SCOPED_TRACE(testing::Message() << "inside point " << p.i << " " << p.j << " " << p.k);
+    const blobtest::Lattice values = one_point_inside(p.i, p.j, p.k);
+    BlobEffect effect;
+    blobtest::sweep(effect, values);
+    const SweepFacts facts = check_surface(effect, values, true);
+    // One triangle cut off the corner at the point in each cell around it, in sweep order.
+    std::vector<int> expected_cells;
+    for (int dk = 1; dk >= 0; --dk) {
+      for (int dj = 1; dj >= 0; --dj) {
+        for (int di = 1; di >= 0; --di) {
+          const int i = p.i - di, j = p.j - dj, k = p.k - dk;
+          if (i >= 0 && j >= 0 && k >= 0 && i <= 21 && j <= 21 && k <= 21) {
+            expected_cells.push_back(cell_number(i, j, k));
+          }
+        }
+      }
+    }
+    ASSERT_EQ(effect.face_count, static_cast<std::int32_t>(expected_cells.size()));
+    for (std::size_t f = 0; f < expected_cells.size(); ++f) {
+      EXPECT_EQ(facts.face_cells[f], std::set<int>{expected_cells[f]}) << "face " << f;
+    }
+    const blobtest::ReferenceSweep reference = blobtest::reference_sweep(values);
+    blobtest::expect_same_surface(effect, *reference.effect);
+  }
+}
+
+// Fields made of scattered inside points: many small surfaces all over the grid, on every boundary
+// plane too, with values of every size (and in the second half exact zeros).
+blobtest::Lattice scattered_field(unsigned seed, bool with_zeros) {
+  std::uint32_t state = seed;
+  const auto next = [&state] {
+    state = state * 1664525u + 1013904223u;
+    return state >> 8;
+  };
+  return blobtest::lattice_of([&](int, int, int) {
+    const std::uint32_t r = next();
+    const std::int32_t magnitude = 1 + static_cast<std::int32_t>(r % 1000u);
+    if (with_zeros && r % 67u == 0) return 0;  // inside, and the crossing lies on the point
+    return (r >> 12) % 100u < 3 ? magnitude : -magnitude;
+  });
+}
+
+TEST(SurfaceSweep, ScatteredFieldsBuildWhatTheCellByCellSweepBuilds) {
+  for (unsigned seed = 1; seed <= 6; ++seed) {
+    const bool with_zeros = seed > 3;
+    SCOPED_TRACE(testing::Message() << "seed " << seed);
+    const blobtest::Lattice values = scattered_field(seed, with_zeros);
+    BlobEffect effect;
+    blobtest::sweep(effect, values);
+    const blobtest::ReferenceSweep reference = blobtest::reference_sweep(values);
+    blobtest::expect_same_surface(effect, *reference.effect);
+    ASSERT_GT(effect.face_count, 500);
+    ASSERT_LT(effect.face_count + 4, blobfx::kFaceCapacity);  // not cut short
+    if (!with_zeros) {
+      const SweepFacts facts = check_surface(effect, values, true);
+      EXPECT_GT(facts.crossed_edges, 500);
+    }
+    // The same effect sweeps again from scratch: nothing of the first sweep is left.
+    blobtest::sweep(effect, one_point_inside(9, 9, 9));
+    EXPECT_EQ(effect.face_count, 8);
+    EXPECT_EQ(effect.vertex_count, 6);
+  }
+}
+
+TEST(SurfaceSweep, ReadsTheFieldAtEveryLatticePointAfterTheBallsMove) {
+  BlobEffect effect;
+  blobfx::BallField& field = *effect.ball_field;
+  const std::int32_t radii[6] = {120, 80, 150, 60, 100, 90};
+  for (int b = 0; b < 6; ++b) field.orbit_radius[b] = radii[b];
+  effect.frame_count = 37;
+  effect.band_level[0] = 90;
+
+  blobtest::Lattice previous;
+  for (int frame = 0; frame < 3; ++frame) {
+    SCOPED_TRACE(testing::Message() << "frame " << frame);
+    const blobfx::Vec3 before = field.ball_centre[0];
+    effect.vertex_count = 0;
+    effect.face_count = 0;
+    effect.build_surface();
+    const blobfx::Vec3 after = field.ball_centre[0];
+    EXPECT_TRUE(before.x != after.x || before.y != after.y) << "the balls did not move";
+    // The field of the moved balls, point by point: the mesh must be its surface and nothing else.
+    const blobtest::Lattice values = blobtest::sampled_lattice(field);
+    EXPECT_NE(values, previous) << "the field did not change between frames";
+    check_surface(effect, values, true);
+    const blobtest::ReferenceSweep reference = blobtest::reference_sweep(values);
+    blobtest::expect_same_surface(effect, *reference.effect);
+    ASSERT_GT(effect.face_count, 100);
+    previous = values;
+    effect.frame_count += 1;
   }
 }
 
 // The mesh of one silent frame: a closed sphere around (0, 0, 480).
 TEST(SurfaceSweep, SilenceMakesAClosedSphere) {
-  RecordingEffect effect;
+  BlobEffect effect;
   effect.build_surface();
   const std::int32_t nv = effect.vertex_count;
   const std::int32_t nf = effect.face_count;
@@ -335,42 +568,30 @@ TEST(SurfaceSweep, SilenceMakesAClosedSphere) {
   EXPECT_LT(max_r, 182.0);
   EXPECT_NEAR(sum_r / nv, 179.6, 1.0);
 
-  // Only edges 5, 6 and 10 are new in an interior cell.
-  for (const blobtest::CellRecord& r : effect.cells) {
-    if (!r.first_x && !r.first_y && !r.first_z) {
-      ASSERT_LE(r.vertices_after - r.vertices_before, 3);
-    }
-  }
+  // Every crossed edge of the field has exactly one vertex (so an interior cell made at most the
+  // three of its own edges 5, 6 and 10), and the cache holds them.
+  const blobtest::Lattice values = blobtest::sampled_lattice(*effect.ball_field);
+  const SweepFacts facts = check_surface(effect, values, true);
+  EXPECT_EQ(facts.crossed_edges, nv);
 }
 
-// Lattice indices of a grid point.
-int index_x(std::int32_t x) { return (x + 330) / 30; }
-int index_z(std::int32_t z) {
-  for (int k = 0; k < 23; ++k) {
-    if (blobfx::lattice_z(k) == z) return k;
-  }
-  ADD_FAILURE() << "z " << z << " is off the lattice";
-  return 0;
-}
-
-// Checks the mesh and the cut-off after a sweep that needed more than the capacities.
-void expect_cut_short(const RecordingEffect& effect) {
+// The sweep of a field that needs more than the capacities, against the cell-by-cell sweep: the
+// same mesh, cut short at the first cell that fails the headroom test, nothing emitted from there
+// on and the cache slots of every cell from there on left at -1.
+void expect_cut_short(const BlobEffect& effect, const blobtest::Lattice& values) {
+  const blobtest::ReferenceSweep reference = blobtest::reference_sweep(values);
+  blobtest::expect_same_surface(effect, *reference.effect);
+  check_surface(effect, values, false);
   EXPECT_LE(effect.vertex_count, blobfx::kVertexCapacity);
   EXPECT_LE(effect.face_count, blobfx::kFaceCapacity);
-  std::vector<int> uses(effect.vertex_count, 0);
-  for (std::int32_t f = 0; f < effect.face_count; ++f) {
-    for (const std::int32_t v : effect.faces[f].vertex_index) {
-      ASSERT_GE(v, 0);
-      ASSERT_LT(v, effect.vertex_count);
-      uses[v] += 1;
-    }
-  }
-  for (std::int32_t v = 0; v < effect.vertex_count; ++v) EXPECT_GT(uses[v], 0) << "vertex " << v;
 
   // From the first cell that fails the headroom test on, nothing more is emitted.
-  std::size_t first_failing = effect.cells.size();
-  for (std::size_t c = 0; c < effect.cells.size(); ++c) {
-    const blobtest::CellRecord& r = effect.cells[c];
+  const std::vector<blobtest::CellRecord>& cells = reference.cells;
+  ASSERT_EQ(cells.size(), 10648u);
+  std::size_t first_failing = cells.size();
+  for (std::size_t c = 0; c < cells.size(); ++c) {
+    const blobtest::CellRecord& r = cells[c];
+    ASSERT_EQ(r.n, static_cast<int>(c));
     ASSERT_LE(r.vertices_after, blobfx::kVertexCapacity);
     ASSERT_LE(r.faces_after, blobfx::kFaceCapacity);
     if (r.vertices_before + 8 >= 6000 || r.faces_before + 4 >= 5000) {
@@ -378,47 +599,44 @@ void expect_cut_short(const RecordingEffect& effect) {
       break;
     }
   }
-  ASSERT_LT(first_failing, effect.cells.size()) << "the field did not fill the mesh";
-  for (std::size_t c = first_failing; c < effect.cells.size(); ++c) {
-    const blobtest::CellRecord& r = effect.cells[c];
+  ASSERT_LT(first_failing, cells.size()) << "the field did not fill the mesh";
+  for (std::size_t c = first_failing; c < cells.size(); ++c) {
+    const blobtest::CellRecord& r = cells[c];
     ASSERT_EQ(r.vertices_after, r.vertices_before) << "cell " << c;
     ASSERT_EQ(r.faces_after, r.faces_before) << "cell " << c;
   }
   // Cells after the cut are never reached with cache slots set.
-  const std::int32_t last = effect.cells.back().cache_index;
-  EXPECT_EQ(effect.edge_cache[last], -1);
+  for (std::size_t c = first_failing; c < cells.size(); ++c) {
+    for (int s = 0; s < 3; ++s) ASSERT_EQ(effect.edge_cache[3 * c + s], -1) << "cell " << c;
+  }
 }
 
 TEST(SurfaceCapacity, ADenseFieldRunsOutOfFacesAndStopsThere) {
-  RecordingEffect effect;
+  BlobEffect effect;
   // A checkerboard away from the low boundary planes: every edge of an interior cell is crossed,
   // three new vertices for four faces.
-  effect.ball_field =
-      std::make_unique<RecordingField>(effect, [](std::int32_t x, std::int32_t y, std::int32_t z) {
-        const int i = index_x(x), j = index_x(y), k = index_z(z);
-        if (i == 0 || j == 0 || k == 0) return 500;
-        return ((i + j + k) & 1) ? -500 : 500;
-      });
-  effect.build_surface();
+  const blobtest::Lattice values = blobtest::lattice_of([](int i, int j, int k) {
+    if (i == 0 || j == 0 || k == 0) return 500;
+    return ((i + j + k) & 1) ? -500 : 500;
+  });
+  blobtest::sweep(effect, values);
   EXPECT_GE(effect.face_count, 4996);
   EXPECT_LT(effect.vertex_count, 5992);
-  expect_cut_short(effect);
+  expect_cut_short(effect, values);
 }
 
 TEST(SurfaceCapacity, BoundaryPlaneDuplicatesRunOutOfVerticesAndStopThere) {
-  RecordingEffect effect;
+  BlobEffect effect;
   // Crossings only on the three low boundary planes, where every cell interpolates its own edges:
   // many vertices for few faces.
-  effect.ball_field =
-      std::make_unique<RecordingField>(effect, [](std::int32_t x, std::int32_t y, std::int32_t z) {
-        const int i = index_x(x), j = index_x(y), k = index_z(z);
-        if (i != 0 && j != 0 && k != 0) return 500;
-        return ((i + j + k) & 1) ? -500 : 500;
-      });
-  effect.build_surface();
+  const blobtest::Lattice values = blobtest::lattice_of([](int i, int j, int k) {
+    if (i != 0 && j != 0 && k != 0) return 500;
+    return ((i + j + k) & 1) ? -500 : 500;
+  });
+  blobtest::sweep(effect, values);
   EXPECT_GE(effect.vertex_count, 5992);
   EXPECT_LT(effect.face_count, 4996);
-  expect_cut_short(effect);
+  expect_cut_short(effect, values);
 }
 
 TEST(SurfaceCapacity, TheHeadroomTestAtTheLimit) {

@@ -3,15 +3,18 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <cmath>
 #include <cstring>
-#include <string>
 #include <vector>
 
 #include "apefw/random.hpp"
 #include "apefw/shared_field.hpp"
 #include "coil_fixtures.hpp"
+#include "render3d/depth_buffer.hpp"
+#include "render3d/geometry.hpp"
+#include "render3d/rasterizer.hpp"
 #include "render3d/trig.hpp"
 
 namespace {
@@ -233,41 +236,63 @@ TEST(CoilLights, DriftWithTheClockAndTheTrendsAndTheSecondLightTurnedByOnePlace)
   EXPECT_EQ(e->light2_phase.z, e->light1_phase.x);
 }
 
-// Records the order in which render_frame reaches the effect's own operations.
-class TracingCoil : public CoilEffect {
- public:
-  void update_trails(int beat) override {
-    trace += "trails(" + std::to_string(beat) + ") ";
-    CoilEffect::update_trails(beat);
-  }
-  void build_arms() override {
-    trace += "arms ";
-    CoilEffect::build_arms();
-  }
-  void shade_mesh() override {
-    trace += "shade ";
-    CoilEffect::shade_mesh();
-  }
-  void draw_triangle(const render3d::RenderTarget& target, const coilfx::MeshVertex& a,
-                     const coilfx::MeshVertex& b, const coilfx::MeshVertex& c,
-                     const coilfx::Vec3& normal) override {
-    if (triangles++ == 0) trace += "draw ";
-    EXPECT_EQ(target.width, 40);
-    CoilEffect::draw_triangle(target, a, b, c, normal);
-  }
-  std::string trace;
-  int triangles = 0;
-};
+// The vertex and face records of the mesh, bytes and all.
+std::vector<std::uint8_t> mesh_bytes(const CoilEffect& e) {
+  constexpr std::size_t kVertexBytes = 744 * sizeof(coilfx::MeshVertex);
+  constexpr std::size_t kFaceBytes = 1440 * sizeof(coilfx::MeshFace);
+  std::vector<std::uint8_t> bytes(kVertexBytes + kFaceBytes);
+  std::memcpy(bytes.data(), e.vertices.get(), kVertexBytes);
+  std::memcpy(bytes.data() + kVertexBytes, e.faces.get(), kFaceBytes);
+  return bytes;
+}
 
+// The frame's geometry and light, told apart by their results: the trails take the frame's beat
+// and its new rotation, the arms are built from those trails, the mesh is lit after it was built,
+// and every face reaches draw_triangle in index order, with the frame's size.
 TEST(CoilFrame, RunsTrailsArmsShadeThenEveryFaceThroughDrawTriangle) {
-  TracingCoil e;
-  e.render_frame(kSilence.data(), 3, nullptr, nullptr, 0, 0);
-  EXPECT_EQ(e.trace, "trails(3) arms shade ");  // nothing to draw into
-  e.trace.clear();
-  std::vector<std::uint32_t> frame(40 * 30);
-  e.render_frame(kSilence.data(), 0, frame.data(), nullptr, 40, 30);
-  EXPECT_EQ(e.trace, "trails(0) arms shade draw ");
-  EXPECT_EQ(e.triangles, 1440);
+  auto e = coiltest::make_effect(3);
+  constexpr std::uint32_t kHost = 0x00306090u;
+  for (const int beat : {3, 0}) {
+    SCOPED_TRACE(testing::Message() << "beat " << beat);
+    std::vector<std::uint32_t> frame(40 * 30, kHost);
+    // The first frame has nothing to draw into, the second is 40 x 30.
+    const bool drawn = beat == 0;
+    e->render_frame(kSilence.data(), beat, drawn ? frame.data() : nullptr, nullptr, drawn ? 40 : 0,
+                    drawn ? 30 : 0);
+
+    // The beat's pulse heads trail 0 on its frame and has moved one entry out on the next.
+    EXPECT_EQ(e->trails[0].colour, beat ? 255u : 0u);
+    EXPECT_EQ(e->trails[1].colour, beat ? 0u : 255u);
+    // The heads are the axes turned by this frame's rotation, the one left after the rotation step.
+    coilfx::Vec3 head{0.0, 0.0, 1.0};
+    render3d::rotate_vec3(head, e->rotation[0], e->rotation[1], e->rotation[2]);
+    const coilfx::Vec3& trail4 = e->trails[4 * coilfx::kTrailLength].position;
+    EXPECT_EQ(std::memcmp(&trail4, &head, sizeof head), 0);
+
+    // The mesh is the arms of these trails, lit: building and lighting it again changes no bit.
+    const std::vector<std::uint8_t> mesh = mesh_bytes(*e);
+    e->build_arms();
+    e->shade_mesh();
+    EXPECT_EQ(mesh_bytes(*e), mesh);
+    EXPECT_EQ(e->face_count, 1440);
+
+    // Every face in index order through draw_triangle, into a fresh depth buffer of the frame's
+    // size, gives the very same picture.
+    std::vector<std::uint32_t> redrawn(40 * 30, kHost);
+    render3d::DepthBuffer depth;
+    const render3d::RenderTarget target{redrawn.data(), depth.prepare(40, 30), 40, 30};
+    for (std::int32_t f = 0; drawn && f < e->face_count; ++f) {
+      const coilfx::MeshFace& face = e->faces[f];
+      e->draw_triangle(target, e->vertices[face.vertex_index[0]], e->vertices[face.vertex_index[1]],
+                       e->vertices[face.vertex_index[2]], face.normal);
+    }
+    EXPECT_EQ(frame, redrawn);
+    if (drawn) {
+      EXPECT_GT(
+          std::count_if(frame.begin(), frame.end(), [](std::uint32_t p) { return p != kHost; }),
+          100);
+    }
+  }
 }
 
 TEST(CoilFrame, DepthBufferFollowsTheFrameSize) {

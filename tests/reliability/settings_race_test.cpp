@@ -50,37 +50,34 @@ struct Findings {
   std::atomic<long> bad_saves{0};
 };
 
-// The effect with a check in its shading step, on the render thread, just where the frame's colour
-// is blended: the two list entries the blend uses lie inside the list, and the colour is a grey.
+// The checks of one frame, on the render thread right after it, while the other threads go on
+// writing: the count and the two list entries the blend uses lie inside the list, the blend is a
+// grey, and so is every lit vertex of the frame (each lit from the blend the frame itself made).
 template <class Effect>
-class CheckedEffect : public Effect {
- public:
-  explicit CheckedEffect(Findings& findings) : findings_(findings) {}
-
-  void shade_mesh() override {
-    const std::int32_t count = apefw::read_shared(this->settings.colour_count);
-    if (count < 1 || count > apefw::kMaxColours) findings_.counts_out_of_range.fetch_add(1);
-    const double position = this->colour_position;
-    const double low = std::floor(position);
-    const double high = std::ceil(position);
-    if (!(low >= 0.0 && high < apefw::kMaxColours + 1)) findings_.indices_outside_list.fetch_add(1);
-    if (count > 1 && !(static_cast<long>(high) % count < apefw::kMaxColours)) {
-      findings_.indices_outside_list.fetch_add(1);
-    }
-    const std::uint32_t colour =
-        apefw::ColourCycler(this->settings, this->colour_position).blend_colour();
-    if (!is_grey(colour)) findings_.colours_not_grey.fetch_add(1);
-    Effect::shade_mesh();
+void check_frame(const Effect& effect, Findings& findings) {
+  const std::int32_t count = apefw::read_shared(effect.settings.colour_count);
+  if (count < 1 || count > apefw::kMaxColours) findings.counts_out_of_range.fetch_add(1);
+  double position = effect.colour_position;
+  const double low = std::floor(position);
+  const double high = std::ceil(position);
+  if (!(low >= 0.0 && high < apefw::kMaxColours + 1)) findings.indices_outside_list.fetch_add(1);
+  if (count > 1 && !(static_cast<long>(high) % count < apefw::kMaxColours)) {
+    findings.indices_outside_list.fetch_add(1);
   }
-
- private:
-  Findings& findings_;
-};
+  const std::uint32_t colour = apefw::ColourCycler(effect.settings, position).blend_colour();
+  if (!is_grey(colour)) findings.colours_not_grey.fetch_add(1);
+  for (std::int32_t v = 0; v < effect.vertex_count; ++v) {
+    if (!is_grey(effect.vertices[v].colour)) {
+      findings.colours_not_grey.fetch_add(1);
+      break;
+    }
+  }
+}
 
 template <class Effect>
 void race(long frames, Findings& f) {
   testsupport::set_fixed_tick(11);
-  CheckedEffect<Effect> effect(f);
+  Effect effect;
   std::atomic<bool> done{false};
   apefw::EffectSettings& settings = effect.settings;
   // Greys from the start (the default first colour is not one).
@@ -94,6 +91,7 @@ void race(long frames, Findings& f) {
     for (long i = 0; i < frames; ++i) {
       const std::uint8_t* sound = feed.next_frame();
       effect.render_frame(sound, feed.beat(), frame.data(), nullptr, kWidth, kHeight);
+      check_frame(effect, f);
       if (!(effect.colour_position >= 0.0 && effect.colour_position < apefw::kMaxColours)) {
         f.indices_outside_list.fetch_add(1);
       }

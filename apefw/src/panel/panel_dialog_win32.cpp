@@ -22,6 +22,8 @@ namespace {
 static_assert(sizeof(CHOOSECOLORA) == 36, "the chooser record of 32-bit Windows");
 
 constexpr int kCountTextCapacity = 256;
+// The count as the box first shows it: any 32-bit number in decimal fits.
+constexpr int kCountDigitsCapacity = 16;
 // Once the magnitude passes this, more digits cannot change the clamped count; stopping here keeps
 // a number of any length from overflowing.
 constexpr std::int64_t kCountSaturation = 1'000'000'000'000;
@@ -70,7 +72,7 @@ void init_dialog(HWND dialog) {
 
   const PanelTarget panel_effect = panel_target();
   if (!panel_effect.settings) return;
-  char text[16];
+  char text[kCountDigitsCapacity];
   wsprintfA(text, "%d", static_cast<int>(read_shared(panel_effect.settings->colour_count)));
   // The box answers with EN_CHANGE, which stores the same count back.
   SetDlgItemTextA(dialog, APE_PANEL_COUNT, text);

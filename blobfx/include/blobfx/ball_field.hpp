@@ -25,9 +25,10 @@ inline constexpr std::int32_t kIsoLevel = 2000;
 // No orbit radius (before the 0.75 scale) exceeds this, however loud the music.
 inline constexpr double kOrbitLimit = 400.0;
 
-// A class with a virtual table of its own (destructor, animate, sample), so that a test can stand
-// in a field of its own. The state is public for the same reason.
-class BallField {
+// A class with a virtual table of its own, in this slot order: destructor, animate, sample. It is
+// final, so sample_lattice, which the sweep reads, is exactly sample at every lattice point. The
+// state is public: the effect's tests set and inspect it.
+class BallField final {
  public:
   // Not owning: the effect creates exactly one field and destroys it with itself.
   explicit BallField(BlobEffect& owner) noexcept;
@@ -45,9 +46,9 @@ class BallField {
   [[nodiscard]] virtual std::int32_t sample(std::int32_t x, std::int32_t y,
                                             std::int32_t z) const noexcept;
 
-  // This field's own sample (not an override's) at every point of the surface sweep's lattice, in
-  // one pass: values[lattice_index(i, j, k)] = BallField::sample(lattice_xy(i), lattice_xy(j),
-  // lattice_z(k)), the same value bit for bit. values holds kLatticePoints entries.
+  // sample at every point of the surface sweep's lattice, in one pass:
+  // values[lattice_index(i, j, k)] = sample(lattice_xy(i), lattice_xy(j), lattice_z(k)), the same
+  // value bit for bit. values holds kLatticePoints entries.
   void sample_lattice(std::int32_t* values) const noexcept;
 
   BlobEffect* owner;

@@ -6,7 +6,9 @@
 //
 // The class is internal to the plug-in module: the host only ever sees the C table of ape_abi.h, so
 // the state is public (the ball field reads and writes it, the tests inspect it) rather than hidden
-// behind accessors.
+// behind accessors. Its own virtual operations keep their slot order, but the class is final:
+// nothing can stand in for one of them, so the sweep may call polygonize_cell only for the cells
+// the surface crosses (every other call would do nothing).
 
 #include <cstdint>
 #include <memory>
@@ -18,6 +20,7 @@
 #include "render3d/depth_buffer.hpp"
 #include "render3d/mesh.hpp"
 #include "render3d/rasterizer.hpp"
+#include "render3d/sound_bands.hpp"
 #include "render3d/vec3.hpp"
 
 namespace blobfx {
@@ -40,7 +43,7 @@ inline constexpr std::int32_t kFaceCapacity = 5000;
 inline constexpr std::int32_t kCellVertexHeadroom = 8;
 inline constexpr std::int32_t kCellFaceHeadroom = 4;
 
-class BlobEffect : public apefw::EffectBase {
+class BlobEffect final : public apefw::EffectBase {
  public:
   BlobEffect() noexcept;
   ~BlobEffect() override;
@@ -77,7 +80,8 @@ class BlobEffect : public apefw::EffectBase {
 
   // The sweep of build_surface after the ball animation, over field values already sampled at
   // every lattice point (kLatticePoints entries, as BallField::sample_lattice lays them out):
-  // empties the edge cache and appends the surface to the mesh.
+  // empties the edge cache and appends the surface to the mesh, every cell in sweep order through
+  // polygonize_cell.
   void sweep_lattice(const std::int32_t* values);
 
   apefw::EffectSettings settings{};
@@ -86,8 +90,8 @@ class BlobEffect : public apefw::EffectBase {
   // Frames rendered. Counts on in unsigned arithmetic, modulo 2^32, and is read as the signed
   // value: after 2^31 - 1 frames the animation goes on from -2^31 (only its sines see the jump).
   std::int32_t frame_count = 0;
-  std::int32_t band_level[3] = {};  // bass, middle, treble
-  std::int32_t band_trend[3] = {};
+  std::int32_t band_level[render3d::kSoundBands] = {};  // bass, middle, treble
+  std::int32_t band_trend[render3d::kSoundBands] = {};
   render3d::DepthBuffer depth_buffer;
   std::unique_ptr<MeshVertex[]> vertices;
   std::int32_t vertex_count = 0;
@@ -104,9 +108,6 @@ class BlobEffect : public apefw::EffectBase {
   std::unique_ptr<BallField> ball_field;
 
  private:
-  // The sweep's cells over a table of lattice values (kLatticePoints entries).
-  void sweep_cells(const std::int32_t* values);
-
   // This frame's field at every lattice point, for the sweep's cells.
   std::int32_t lattice_values_[kLatticePoints];
   // Set once a cell could not have all its vertices within the capacity; every later cell of the

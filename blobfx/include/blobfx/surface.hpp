@@ -18,6 +18,12 @@ inline constexpr int kCellCount = kCellsPerSlice * kCellsPerSide;          // 10
 inline constexpr int kCacheSlotsPerCell = 3;                               // edges 5, 6, 10
 inline constexpr int kEdgeCacheEntries = kCacheSlotsPerCell * kCellCount;  // 31,944
 
+// The number n of cell (i, j, k), which is also its place in the sweep; its edge cache slots are
+// 3n, 3n + 1 and 3n + 2.
+constexpr int cell_index(int i, int j, int k) noexcept {
+  return i + kCellsPerSide * j + kCellsPerSlice * k;
+}
+
 // The lattice points, x fastest, then y, then z: point (i, j, k) is entry lattice_index(i, j, k) of
 // an array of field values sampled once per point.
 inline constexpr int kLatticePoints =
@@ -31,9 +37,14 @@ inline constexpr std::int32_t kLatticeStart = -330;
 inline constexpr std::int32_t kLatticeStep = 30;
 constexpr std::int32_t lattice_xy(int i) noexcept { return kLatticeStart + kLatticeStep * i; }
 
-// z lattice: each value truncated on its own, so the spacing alternates between 22 and 23
+// z lattice: from -247.5 in steps of 22.5, counted in quarter units so that the arithmetic stays in
+// integers; each value is truncated on its own, so the spacing alternates between 22 and 23
 // (-247, -225, -202, ..., 247).
-constexpr std::int32_t lattice_z(int k) noexcept { return (-990 + 90 * k) / 4; }
+inline constexpr std::int32_t kLatticeZStartQuarters = -990;
+inline constexpr std::int32_t kLatticeZStepQuarters = 90;
+constexpr std::int32_t lattice_z(int k) noexcept {
+  return (kLatticeZStartQuarters + kLatticeZStepQuarters * k) / 4;
+}
 
 // The field is centred on the origin; the mesh is moved this far in front of the camera, which
 // sits at the origin looking along +z.

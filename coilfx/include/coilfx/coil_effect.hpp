@@ -5,7 +5,8 @@
 // pulse down them.
 //
 // The class is internal to the plug-in module: the host only ever sees the C table of ape_abi.h, so
-// the state is public for the tests rather than hidden behind accessors.
+// the state is public for the tests rather than hidden behind accessors. Its own virtual operations
+// keep their slot order, but the class is final: what render_frame calls is what is described here.
 
 #include <cstdint>
 #include <memory>
@@ -15,6 +16,7 @@
 #include "render3d/depth_buffer.hpp"
 #include "render3d/mesh.hpp"
 #include "render3d/rasterizer.hpp"
+#include "render3d/sound_bands.hpp"
 #include "render3d/vec3.hpp"
 
 namespace coilfx {
@@ -43,12 +45,16 @@ inline constexpr int kTrailRecords = kArmCount * kTrailLength;  // 180
 // The common centre of all arms, in front of the camera.
 inline constexpr Vec3 kHubPoint = {0.0, 0.0, 23.0};
 
+// The three angles that turn the arm axes, each driven by the sound band of the same number.
+inline constexpr int kRotationAngles = 3;
+static_assert(kRotationAngles == render3d::kSoundBands);
+
 // Walks the square with corners p, q, -p, -q, piecewise linearly in t (clamped to 0..1): t = 0,
 // 0.25, 0.5, 0.75 and 1 give p, q, -p, -q and p again. out gets that position and every other field
 // of p.
 void ring_point(const MeshVertex& p, const MeshVertex& q, double t, MeshVertex& out) noexcept;
 
-class CoilEffect : public apefw::EffectBase {
+class CoilEffect final : public apefw::EffectBase {
  public:
   CoilEffect() noexcept;
   ~CoilEffect() override;
@@ -81,8 +87,8 @@ class CoilEffect : public apefw::EffectBase {
   // width + 65536 x height of the latest frame; the depth buffer itself tracks width and height.
   std::int32_t frame_size_key = 0;
   std::int32_t clock = 0;  // wraps modulo 2^32
-  std::int32_t band_level[3] = {};
-  std::int32_t band_trend[3] = {};
+  std::int32_t band_level[render3d::kSoundBands] = {};
+  std::int32_t band_trend[render3d::kSoundBands] = {};
   render3d::DepthBuffer depth_buffer;
   std::unique_ptr<MeshVertex[]> vertices;
   std::int32_t vertex_count = 0;
@@ -91,10 +97,10 @@ class CoilEffect : public apefw::EffectBase {
   std::unique_ptr<MeshVertex[]> trails;  // records 30k .. 30k + 29 are trail k
   std::int32_t trail_count = 0;
   std::int32_t beat_count = 0;
-  double sway[3] = {};         // signed rate factors of the rotation angles
-  double sway_target[3] = {};  // +1 or -1; sway glides toward them
-  double zoom = 0.0;           // 1.0 at rest, 1.2 after a kick, relaxing back
-  double rotation[3] = {};     // radians; turn the six arm axes
+  double sway[kRotationAngles] = {};         // signed rate factors of the rotation angles
+  double sway_target[kRotationAngles] = {};  // +1 or -1; sway glides toward them
+  double zoom = 0.0;                         // 1.0 at rest, 1.2 after a kick, relaxing back
+  double rotation[kRotationAngles] = {};     // radians; turn the six arm axes
   double colour_position = 0.0;
   Vec3 light1_phase{};
   Vec3 light2_phase{};

@@ -31,10 +31,12 @@ class DepthBuffer {
 };
 
 // width + 65536 x height in 32-bit wrap-around arithmetic: the key under which a frame size is
-// remembered (it is not unique; the buffer itself compares width and height).
+// remembered, the height in the upper 16 bits (it is not unique; the buffer itself compares width
+// and height).
+inline constexpr std::uint32_t kFrameKeyHeightUnit = 65536u;
 constexpr std::int32_t frame_size_key(std::int32_t width, std::int32_t height) noexcept {
   return static_cast<std::int32_t>(static_cast<std::uint32_t>(width) +
-                                   static_cast<std::uint32_t>(height) * 65536u);
+                                   static_cast<std::uint32_t>(height) * kFrameKeyHeightUnit);
 }
 
 }  // namespace render3d
