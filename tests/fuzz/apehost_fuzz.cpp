@@ -32,9 +32,9 @@
 #include <string>
 #include <vector>
 
-#include "host_error.hpp"
-#include "trace.hpp"
-#include "trace_synth.hpp"
+#include "base/host_error.hpp"
+#include "media/trace.hpp"
+#include "media/trace_synth.hpp"
 
 int apehost_main(int argc, char** argv);
 

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <png.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -47,6 +48,26 @@ void write_bytes(const std::string& path, const std::vector<std::uint8_t>& bytes
   out.write(reinterpret_cast<const char*>(bytes.data()),
             static_cast<std::streamsize>(bytes.size()));
   if (!out) throw std::runtime_error("cannot write " + path);
+}
+
+void write_script(const std::string& path, const std::string& body) {
+  write_bytes(path, std::vector<std::uint8_t>(body.begin(), body.end()));
+  chmod(path.c_str(), 0755);
+}
+
+PathOverride::PathOverride(const std::string& path) {
+  const char* old = std::getenv("PATH");
+  had_ = old != nullptr;
+  if (old) old_ = old;
+  setenv("PATH", path.c_str(), 1);
+}
+
+PathOverride::~PathOverride() {
+  if (had_) {
+    setenv("PATH", old_.c_str(), 1);
+  } else {
+    unsetenv("PATH");
+  }
 }
 
 DecodedPng decode_png(const std::string& path) {

@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "trace.hpp"
+#include "media/trace.hpp"
 
 namespace hosttest {
 
@@ -28,6 +28,21 @@ class ScratchDir {
 
 std::vector<std::uint8_t> read_bytes(const std::string& path);
 void write_bytes(const std::string& path, const std::vector<std::uint8_t>& bytes);
+// A shell script standing in for a program (a fake ffmpeg), executable.
+void write_script(const std::string& path, const std::string& body);
+
+// PATH replaced for as long as this lives.
+class PathOverride {
+ public:
+  explicit PathOverride(const std::string& path);
+  ~PathOverride();
+  PathOverride(const PathOverride&) = delete;
+  PathOverride& operator=(const PathOverride&) = delete;
+
+ private:
+  bool had_ = false;
+  std::string old_;
+};
 
 struct DecodedPng {
   int width = 0;

@@ -1,0 +1,53 @@
+#pragma once
+// host/cli: uses live, media, plugin, audio and base; the only layer that knows the command line.
+//
+// Options several commands share: the stack of plug-ins with their settings blobs and the tick
+// count they are seeded with, the background mode and the frame rate.
+
+#include <CLI/CLI.hpp>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "plugin/background.hpp"
+#include "plugin/chain_plan.hpp"
+
+namespace apehost {
+
+struct ChainOptions {
+  std::vector<std::string> plugins;
+  std::vector<std::string> settings;
+  std::uint32_t ticks = 0;
+  CLI::Option* plugins_option = nullptr;
+  CLI::Option* settings_option = nullptr;
+  CLI::Option* ticks_option = nullptr;
+};
+
+// PLUGIN ... (at least one when required), --settings BLOB ... and --ticks N.
+void add_chain_options(CLI::App& app, ChainOptions& options, bool plugins_required);
+
+// The PLUGIN arguments loaded and the --settings blobs read (plan_chain), so that a bad one is
+// refused before any effect exists (and before a long decode); notes go to standard error.
+ChainPlan plan_chain(const ChainOptions& options);
+// The same with the demo's plug-ins in place of the PLUGIN arguments.
+ChainPlan plan_demo_chain(const ChainOptions& options);
+
+// " (tick count N)" when an effect asked for one, for the status lines.
+std::string tick_count_note();
+
+struct BackgroundOptions {
+  std::string colour = "0x000000";
+  bool keep = false;
+  int fade = 0;
+  CLI::Option* fade_option = nullptr;
+};
+
+// --background 0xRRGGBB | --keep | --fade N, each excluding the others.
+void add_background_options(CLI::App& app, BackgroundOptions& options);
+Background resolve_background(const BackgroundOptions& options);
+
+// --fps N, 1..kMaxFramesPerSecond.
+inline constexpr int kMaxFramesPerSecond = 1000;
+CLI::Option* add_fps_option(CLI::App& app, int& fps, const std::string& what);
+
+}  // namespace apehost

@@ -1,0 +1,184 @@
+// apehost render: effects over a sound trace or a song, frame by frame, the way the host drives
+// them, into a video file, a raw video stream or numbered PNG files.
+
+#include <algorithm>
+#include <iostream>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "base/host_error.hpp"
+#include "cli/cli_values.hpp"
+#include "cli/command_options.hpp"
+#include "cli/commands.hpp"
+#include "cli/video_options.hpp"
+#include "media/frame_render.hpp"
+#include "media/frame_sink.hpp"
+#include "media/song_file.hpp"
+#include "media/trace.hpp"
+#include "media/video_encoder.hpp"
+
+namespace apehost {
+namespace {
+
+constexpr const char* kDefaultRenderSize = "1280x720";
+
+struct RenderOptions {
+  ChainOptions chain;
+  BackgroundOptions background;
+  std::string trace;
+  std::string audio;
+  std::string size = kDefaultRenderSize;
+  int fps = audio::kDefaultFramesPerSecond;
+  std::uint64_t frames = 0;
+  std::string video;
+  std::string raw;
+  std::string png;
+  int crf = kDefaultCrf;
+  std::string ffmpeg;
+  CLI::Option* trace_option = nullptr;
+  CLI::Option* audio_option = nullptr;
+  CLI::Option* fps_option = nullptr;
+  CLI::Option* frames_option = nullptr;
+  CLI::Option* video_option = nullptr;
+  CLI::Option* raw_option = nullptr;
+  CLI::Option* png_option = nullptr;
+  CLI::Option* crf_option = nullptr;
+  CLI::Option* ffmpeg_option = nullptr;
+};
+
+int run_render(const RenderOptions& o) {
+  // Every argument and input file is checked before the first frame, and before an output exists.
+  const FrameSize size = parse_frame_size("--size", o.size);
+  const Background background = resolve_background(o.background);
+  const bool to_video = o.video_option->count() > 0;
+  if (!to_video && !o.raw_option->count() && !o.png_option->count()) {
+    throw bad_input("render", "no output: give -o OUT.mp4, --raw OUT or --png PATTERN");
+  }
+  if (!o.trace_option->count() && !o.audio_option->count()) {
+    throw bad_input("render", "no sound: give --audio FILE or --trace TRACE");
+  }
+  if (o.trace_option->count() && o.fps_option->count()) {
+    throw bad_input("--fps", "a trace keeps the frame rate it was recorded at");
+  }
+  if (!to_video && (o.crf_option->count() || o.ffmpeg_option->count())) {
+    throw bad_input(o.crf_option->count() ? "--crf" : "--ffmpeg", "only for video output (-o)");
+  }
+  if (o.png_option->count()) {
+    [[maybe_unused]] const FramePattern checked(o.png);  // a bad pattern is refused here
+  }
+  std::string ffmpeg;
+  if (to_video) {
+    check_video_frame_size(size);
+    ffmpeg = find_ffmpeg(o.ffmpeg);
+  }
+  const ChainPlan plan = plan_chain(o.chain);
+
+  // The sound: a recorded trace, or a song analysed here at the frame rate asked for.
+  std::optional<TraceReader> trace;
+  std::optional<audio::AudioBuffer> song;
+  std::vector<audio::SoundFrame> analysed;
+  FrameFeed feed;
+  std::uint64_t available = 0;
+  int fps = o.fps;
+  if (o.trace_option->count()) {
+    trace.emplace(o.trace);
+    available = trace->frame_count();
+    fps = static_cast<int>(trace->frames_per_second());
+    feed = [&trace](TraceFrame& record) { return trace->read(record); };
+  } else {
+    song = load_audio(o.audio);
+    analysed = audio::analyse(*song, fps);
+    available = analysed.size();
+    feed = feed_from(analysed);
+  }
+  const std::uint64_t total = o.frames_option->count() ? std::min(o.frames, available) : available;
+
+  EffectChain chain = create_chain(plan);
+
+  // Created last, so a refused run leaves no output behind.
+  std::optional<SongVideo> video;
+  std::unique_ptr<FrameSink> file_sink;
+  FrameSink* sink = nullptr;
+  if (to_video) {
+    video.emplace(ffmpeg, o.video, size.width, size.height, fps, o.crf, song ? &*song : nullptr);
+    sink = &video->sink();
+  } else if (o.raw_option->count()) {
+    file_sink = std::make_unique<RawFrameSink>(o.raw);
+    sink = file_sink.get();
+  } else {
+    file_sink = std::make_unique<PngFrameSink>(o.png);
+    sink = file_sink.get();
+  }
+  const std::uint64_t rendered =
+      render_frames(chain, background, size.width, size.height, total, feed, *sink);
+
+  // Status goes where the frames don't.
+  std::ostream& status = o.raw == "-" ? std::cerr : std::cout;
+  const std::string destination = to_video ? o.video
+                                  : o.raw_option->count()
+                                      ? (o.raw == "-" ? "standard output" : o.raw)
+                                      : o.png;
+  status << "rendered " << rendered << " frame" << (rendered == 1 ? "" : "s") << " of "
+         << size.width << "x" << size.height << " at " << fps << " frames per second with "
+         << chain.description() << tick_count_note() << " to " << destination << "\n";
+  return 0;
+}
+
+}  // namespace
+
+Command add_render_command(CLI::App& parent) {
+  auto o = std::make_shared<RenderOptions>();
+  CLI::App* app = parent.add_subcommand(
+      "render",
+      "Render effects over a song or a sound trace into a video file, raw video or PNG files");
+  add_chain_options(*app, o->chain, true);
+  o->audio_option =
+      app->add_option("--audio", o->audio,
+                      "Song to render (WAV, FLAC, Ogg, MP3, ...): analysed at --fps, and muxed "
+                      "into the video")
+          ->type_name("FILE");
+  o->trace_option = app->add_option("--trace", o->trace,
+                                    "Sound trace instead of a song (apehost analyse and "
+                                    "trace-synth write them)")
+                        ->type_name("TRACE");
+  o->trace_option->excludes(o->audio_option);
+  app->add_option("--size", o->size,
+                  std::string("Frame size WIDTHxHEIGHT (default ") + kDefaultRenderSize + ")")
+      ->type_name("WxH");
+  o->fps_option =
+      add_fps_option(*app, o->fps,
+                     "Frames per second of a song's render (default " +
+                         std::to_string(audio::kDefaultFramesPerSecond) + "); a trace has its own");
+  add_background_options(*app, o->background);
+  o->frames_option =
+      app->add_option("--frames", o->frames, "Render at most this many frames")->type_name("K");
+  o->video_option =
+      app->add_option("-o,--output", o->video,
+                      "Write a video: H.264 (yuv420p, constant frame rate) with the song as AAC, "
+                      "through ffmpeg; the size must be even")
+          ->type_name("OUT.mp4");
+  o->raw_option = app->add_option("--raw", o->raw,
+                                  "Write all frames to this file (- for standard output): "
+                                  "little-endian 32-bit 0x00RRGGBB "
+                                  "pixels, row 0 first (ffmpeg: -f rawvideo -pixel_format bgr0)")
+                      ->type_name("OUT");
+  o->png_option =
+      app->add_option("--png", o->png,
+                      "Write one PNG per frame, numbered from 0 by a pattern like frames/%05d.png")
+          ->type_name("PATTERN");
+  o->raw_option->excludes(o->png_option);
+  o->video_option->excludes(o->raw_option);
+  o->video_option->excludes(o->png_option);
+  o->crf_option = app->add_option("--crf", o->crf,
+                                  "Video quality, 0 (lossless) to 51 (worst); default " +
+                                      std::to_string(kDefaultCrf))
+                      ->type_name("N")
+                      ->check(CLI::Range(0, kMaxCrf));
+  o->ffmpeg_option =
+      app->add_option("--ffmpeg", o->ffmpeg, "The ffmpeg program (default: ffmpeg on PATH)")
+          ->type_name("PATH");
+  return {app, [o] { return run_render(*o); }};
+}
+
+}  // namespace apehost

@@ -1,0 +1,68 @@
+#pragma once
+// host/media: uses plugin, base and audio; used by cli.
+//
+// Where rendered frames go. A render writes every frame to one sink; the raw stream and the
+// numbered PNG files are the two kinds so far.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "base/file_io.hpp"
+
+namespace apehost {
+
+class FrameSink {
+ public:
+  virtual ~FrameSink() = default;
+  // Frame number index (0 first) of width x height pixels 0x00RRGGBB, rows top first.
+  virtual void write(std::uint64_t index, const std::uint32_t* pixels, int width, int height) = 0;
+  // Flushes and reports any failed write.
+  virtual void finish() {}
+};
+
+// All frames back to back in one file (or standard output for "-"): each pixel one little-endian
+// 32-bit word 0x00RRGGBB, row 0 first. Byte by byte that is blue, green, red, 0: the rawvideo
+// pixel format ffmpeg calls bgr0.
+class RawFrameSink final : public FrameSink {
+ public:
+  explicit RawFrameSink(const std::string& path);
+  void write(std::uint64_t index, const std::uint32_t* pixels, int width, int height) override;
+  void finish() override;
+
+ private:
+  std::string path_;
+  UniqueFile owned_;
+  std::FILE* file_ = nullptr;
+  std::vector<unsigned char> bytes_;  // one frame, serialised
+};
+
+// A printf-style file name pattern with exactly one integer conversion, "frames/%05d.png": %d, %i
+// or %u with an optional 0 or - flag and a width of one or two digits; "%%" is a literal percent.
+// Anything else is refused when the pattern is made, not halfway through a render.
+class FramePattern {
+ public:
+  explicit FramePattern(const std::string& pattern);  // throws a bad-input error naming the pattern
+  std::string format(std::uint64_t number) const;
+
+ private:
+  std::string prefix_;
+  std::string suffix_;
+  bool zero_pad_ = false;
+  bool left_align_ = false;
+  int width_ = 0;
+};
+
+// One PNG file per frame, named by the pattern with the frame's number; a missing directory in the
+// name is created.
+class PngFrameSink final : public FrameSink {
+ public:
+  explicit PngFrameSink(const std::string& pattern);
+  void write(std::uint64_t index, const std::uint32_t* pixels, int width, int height) override;
+
+ private:
+  FramePattern pattern_;
+};
+
+}  // namespace apehost

@@ -1,0 +1,36 @@
+#pragma once
+// host/media: uses plugin, base and audio; used by cli.
+//
+// The progress bar of a long render, on standard error: frames done of the total, the rate, and
+// the time left. Drawn in place on a terminal and at most ten times a second; nothing at all when
+// standard error is not a terminal, so logs and pipes get only the closing status line.
+
+#include <chrono>
+#include <cstdint>
+#include <string>
+
+namespace apehost {
+
+// One line of the bar, without line ending: "[#####.....]  45%  405/900 frames  62.3 fps  ETA
+// 0:07". seconds is the time since the first frame; the rate and the time left are left out
+// until a frame is done.
+std::string progress_line(std::uint64_t done, std::uint64_t total, double seconds, int bar_width);
+
+class ProgressMeter {
+ public:
+  explicit ProgressMeter(std::uint64_t total);  // shown when standard error is a terminal
+  ~ProgressMeter();
+  void update(std::uint64_t done);
+  // Draws the final state and ends the line.
+  void finish();
+
+ private:
+  std::uint64_t total_;
+  bool shown_;
+  bool finished_ = false;
+  std::uint64_t done_ = 0;
+  std::chrono::steady_clock::time_point start_;
+  std::chrono::steady_clock::time_point last_draw_;
+};
+
+}  // namespace apehost

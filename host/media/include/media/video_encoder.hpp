@@ -1,0 +1,74 @@
+#pragma once
+// host/media: uses plugin, base and audio; used by cli.
+//
+// Video files through the ffmpeg program: frames go to it as raw bgr0 pixels over a socket that is
+// its standard input, the song comes from a WAV file, and ffmpeg encodes H.264 (4:2:0, constant
+// frame rate) with the sound as AAC in an MP4 that can start playing before it has all arrived.
+//
+// The frames are sent with MSG_NOSIGNAL: an ffmpeg that has died shows as a failed write, which is
+// reported with what ffmpeg said, never as a SIGPIPE that would end the whole program. Nothing here
+// changes how the process handles signals.
+
+#include <sys/types.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "base/host_error.hpp"
+#include "media/frame_sink.hpp"
+
+namespace apehost {
+
+inline constexpr int kDefaultCrf = 18;  // visually near-lossless for H.264
+inline constexpr int kMaxCrf = 51;
+
+struct VideoSettings {
+  std::string ffmpeg;  // the program
+  std::string output;
+  int width = 0;
+  int height = 0;
+  int frames_per_second = 0;
+  int crf = kDefaultCrf;
+  std::string audio_wav;  // muxed as AAC; none when empty
+};
+
+// A program to run: a name without '/' is looked up on PATH (the first executable file of that
+// name), anything else is a path taken as given. Empty when that is not an executable file.
+std::string find_program(const std::string& name);
+
+// A size H.264 in 4:2:0 can carry: both sides even. Otherwise throws a bad-input error about the
+// size ("161x120 has an odd side; ... (e.g. 162x120)"), to which the caller adds where it came
+// from.
+void check_video_size(int width, int height);
+
+// The whole ffmpeg command line, program first.
+std::vector<std::string> ffmpeg_arguments(const VideoSettings& settings);
+
+// Starts ffmpeg when made; finish() closes its input, waits for it and reports a failed encode with
+// the last thing ffmpeg said. A sink destroyed without a successful finish() stops ffmpeg and
+// removes the unfinished file.
+class VideoFrameSink final : public FrameSink {
+ public:
+  explicit VideoFrameSink(const VideoSettings& settings);
+  ~VideoFrameSink() override;
+  VideoFrameSink(const VideoFrameSink&) = delete;
+  VideoFrameSink& operator=(const VideoFrameSink&) = delete;
+
+  void write(std::uint64_t index, const std::uint32_t* pixels, int width, int height) override;
+  void finish() override;
+
+ private:
+  HostError ffmpeg_failure(int wait_status) const;
+  [[noreturn]] void fail_with_ffmpeg_status();
+  int wait_for_ffmpeg();
+
+  VideoSettings settings_;
+  std::string log_path_;
+  pid_t pid_ = -1;
+  int to_ffmpeg_ = -1;  // our end of the socket that is ffmpeg's standard input
+  bool finished_ = false;
+  std::vector<unsigned char> bytes_;
+};
+
+}  // namespace apehost

@@ -1,0 +1,106 @@
+#include "media/frame_sink.hpp"
+
+#include <cerrno>
+#include <filesystem>
+#include <system_error>
+
+#include "base/host_error.hpp"
+#include "media/png_writer.hpp"
+
+namespace apehost {
+
+RawFrameSink::RawFrameSink(const std::string& path) : path_(path) {
+  if (path == "-") {
+    file_ = stdout;
+    path_ = "standard output";
+    return;
+  }
+  owned_.reset(std::fopen(path.c_str(), "wb"));
+  if (!owned_) throw bad_input(path, "cannot create (" + errno_text(errno) + ")");
+  file_ = owned_.get();
+}
+
+void RawFrameSink::write(std::uint64_t, const std::uint32_t* pixels, int width, int height) {
+  // Serialised by shifts, so the stream is little-endian whatever the machine.
+  const std::size_t count = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
+  bytes_.resize(count * 4);
+  for (std::size_t i = 0; i < count; ++i) {
+    for (int b = 0; b < 4; ++b)
+      bytes_[4 * i + b] = static_cast<unsigned char>(pixels[i] >> (8 * b));
+  }
+  if (std::fwrite(bytes_.data(), 1, bytes_.size(), file_) != bytes_.size()) {
+    throw failure(path_, "write failed (" + errno_text(errno) + ")");
+  }
+}
+
+void RawFrameSink::finish() {
+  const bool ok = owned_ ? std::fclose(owned_.release()) == 0 : std::fflush(file_) == 0;
+  file_ = nullptr;
+  if (!ok) throw failure(path_, "write failed (" + errno_text(errno) + ")");
+}
+
+FramePattern::FramePattern(const std::string& pattern) {
+  const auto refuse = [&](const std::string& why) {
+    return bad_input(pattern,
+                     "bad frame file pattern: " + why +
+                         " (it needs exactly one integer conversion, e.g. frames/%05d.png)");
+  };
+  int conversions = 0;
+  std::string* out = &prefix_;
+  for (std::size_t i = 0; i < pattern.size(); ++i) {
+    if (pattern[i] != '%') {
+      *out += pattern[i];
+      continue;
+    }
+    if (++i == pattern.size()) throw refuse("it ends in a lone %");
+    if (pattern[i] == '%') {
+      *out += '%';
+      continue;
+    }
+    if (pattern[i] == '0' || pattern[i] == '-') {
+      zero_pad_ = pattern[i] == '0';
+      left_align_ = pattern[i] == '-';
+      ++i;
+    }
+    int digits = 0;
+    for (; i < pattern.size() && pattern[i] >= '0' && pattern[i] <= '9'; ++i, ++digits) {
+      width_ = width_ * 10 + (pattern[i] - '0');
+    }
+    if (digits > 2) throw refuse("a field width of more than two digits");
+    if (i == pattern.size() || (pattern[i] != 'd' && pattern[i] != 'i' && pattern[i] != 'u')) {
+      throw refuse("a conversion other than %d, %i or %u");
+    }
+    if (++conversions > 1) throw refuse("more than one conversion");
+    out = &suffix_;
+  }
+  if (conversions == 0) throw refuse("no conversion");
+}
+
+std::string FramePattern::format(std::uint64_t number) const {
+  std::string digits = std::to_string(number);
+  if (digits.size() < static_cast<std::size_t>(width_)) {
+    const std::size_t pad = static_cast<std::size_t>(width_) - digits.size();
+    if (left_align_) {
+      digits.append(pad, ' ');
+    } else {
+      digits.insert(0, pad, zero_pad_ ? '0' : ' ');
+    }
+  }
+  return prefix_ + digits + suffix_;
+}
+
+PngFrameSink::PngFrameSink(const std::string& pattern) : pattern_(pattern) {}
+
+void PngFrameSink::write(std::uint64_t index, const std::uint32_t* pixels, int width, int height) {
+  const std::string path = pattern_.format(index);
+  const std::filesystem::path parent = std::filesystem::path(path).parent_path();
+  if (!parent.empty()) {
+    std::error_code error;
+    std::filesystem::create_directories(parent, error);
+    if (error)
+      throw bad_input(parent.string(), "cannot create directory (" + error.message() + ")");
+  }
+  write_png(path, pixels, width, height);
+}
+
+}  // namespace apehost

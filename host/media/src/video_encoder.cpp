@@ -1,0 +1,218 @@
+#include "media/video_encoder.hpp"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+
+#include "base/file_io.hpp"
+#include "base/host_error.hpp"
+
+extern char** environ;
+
+namespace apehost {
+namespace {
+
+bool is_program(const std::string& path) {
+  struct stat info {};
+  return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && access(path.c_str(), X_OK) == 0;
+}
+
+// The first directory of PATH holding an executable of this name.
+std::string search_path(const std::string& name) {
+  const char* path = std::getenv("PATH");
+  if (!path) return "";
+  const std::string dirs = path;
+  std::size_t start = 0;
+  for (;;) {
+    const auto colon = dirs.find(':', start);
+    std::string dir = dirs.substr(start, colon == std::string::npos ? colon : colon - start);
+    if (dir.empty()) dir = ".";  // an empty entry is the current directory
+    if (is_program(dir + "/" + name)) return dir + "/" + name;
+    if (colon == std::string::npos) return "";
+    start = colon + 1;
+  }
+}
+
+// What ffmpeg said last: the final non-empty line of its log, or nothing.
+std::string last_line(const std::string& log_path) {
+  std::ifstream log(log_path);
+  std::string line;
+  std::string last;
+  while (std::getline(log, line)) {
+    if (line.find_first_not_of(" \t\r") != std::string::npos) last = line;
+  }
+  while (!last.empty() && (last.back() == '\r' || last.back() == ' ')) last.pop_back();
+  return last;
+}
+
+// ffmpeg reads "file:" names as plain paths: no protocol prefix or leading '-' is taken for
+// anything else.
+std::string file_url(const std::string& path) { return "file:" + path; }
+
+}  // namespace
+
+std::string find_program(const std::string& name) {
+  if (name.find('/') == std::string::npos) return search_path(name);
+  return is_program(name) ? name : "";
+}
+
+void check_video_size(int width, int height) {
+  if (width % 2 == 0 && height % 2 == 0) return;
+  const int even_width = width + width % 2;
+  const int even_height = height + height % 2;
+  throw bad_input("", std::to_string(width) + "x" + std::to_string(height) +
+                          " has an odd side; H.264 video in 4:2:0 needs an even width and "
+                          "height (e.g. " +
+                          std::to_string(even_width) + "x" + std::to_string(even_height) + ")");
+}
+
+std::vector<std::string> ffmpeg_arguments(const VideoSettings& s) {
+  const std::string fps = std::to_string(s.frames_per_second);
+  std::vector<std::string> args = {
+      s.ffmpeg, "-hide_banner", "-loglevel", "error", "-y",
+      // The frames, as RawFrameSink writes them: little-endian 0x00RRGGBB words.
+      "-f", "rawvideo", "-pixel_format", "bgr0", "-video_size",
+      std::to_string(s.width) + "x" + std::to_string(s.height), "-framerate", fps, "-i", "pipe:0"};
+  if (!s.audio_wav.empty()) {
+    args.push_back("-i");
+    args.push_back(file_url(s.audio_wav));
+  }
+  for (const char* a : {"-map", "0:v:0"}) args.push_back(a);
+  if (!s.audio_wav.empty()) {
+    for (const char* a : {"-map", "1:a:0"}) args.push_back(a);
+  }
+  for (const char* a : {"-c:v", "libx264", "-preset", "medium", "-crf"}) args.push_back(a);
+  args.push_back(std::to_string(s.crf));
+  for (const char* a : {"-pix_fmt", "yuv420p", "-vsync", "cfr", "-r"}) args.push_back(a);
+  args.push_back(fps);
+  if (!s.audio_wav.empty()) {
+    // The last frame may run past the end of the song; the song decides the length.
+    for (const char* a : {"-c:a", "aac", "-b:a", "192k", "-shortest"}) args.push_back(a);
+  }
+  // The index at the front, so players can start before the whole file has arrived.
+  for (const char* a : {"-movflags", "+faststart"}) args.push_back(a);
+  args.push_back(file_url(s.output));
+  return args;
+}
+
+namespace {
+
+// The directory that holds ffmpeg's log, one per process: a sink removes only its own file.
+TemporaryDirectory& log_directory() {
+  static TemporaryDirectory directory;
+  return directory;
+}
+
+}  // namespace
+
+VideoFrameSink::VideoFrameSink(const VideoSettings& settings) : settings_(settings) {
+  try {
+    check_video_size(settings.width, settings.height);
+  } catch (const HostError& e) {
+    throw e.about(settings.output);
+  }
+  {
+    // Refuse an output that cannot be created before starting ffmpeg, with the same words as the
+    // other outputs; ffmpeg replaces the empty file.
+    UniqueFile probe(std::fopen(settings.output.c_str(), "wb"));
+    if (!probe) throw bad_input(settings.output, "cannot create (" + errno_text(errno) + ")");
+  }
+  static int sinks = 0;
+  log_path_ = log_directory().path("ffmpeg-" + std::to_string(++sinks) + ".log");
+
+  // A socket rather than a pipe, so that the frames can be sent with MSG_NOSIGNAL. Both ends are
+  // closed on exec: ffmpeg gets its end as standard input, duplicated without that flag.
+  int fds[2];
+  if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds) != 0) {
+    throw failure("ffmpeg", "cannot make a socket (" + errno_text(errno) + ")");
+  }
+
+  std::vector<std::string> args = ffmpeg_arguments(settings);
+  std::vector<char*> argv;
+  for (std::string& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, fds[0], STDIN_FILENO);
+  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, log_path_.c_str(),
+                                   O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  const int spawned = posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  close(fds[0]);
+  if (spawned != 0) {
+    close(fds[1]);
+    pid_ = -1;
+    std::remove(settings.output.c_str());
+    throw bad_input(settings.ffmpeg, "cannot run (" + errno_text(spawned) + ")");
+  }
+  to_ffmpeg_ = fds[1];
+}
+
+VideoFrameSink::~VideoFrameSink() {
+  if (finished_) return;
+  if (to_ffmpeg_ >= 0) close(to_ffmpeg_);
+  if (pid_ > 0) {
+    kill(pid_, SIGTERM);
+    int status = 0;
+    waitpid(pid_, &status, 0);
+  }
+  std::remove(settings_.output.c_str());
+  std::remove(log_path_.c_str());
+}
+
+void VideoFrameSink::write(std::uint64_t, const std::uint32_t* pixels, int width, int height) {
+  const std::size_t count = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
+  bytes_.resize(count * 4);
+  for (std::size_t i = 0; i < count; ++i) {
+    for (int b = 0; b < 4; ++b)
+      bytes_[4 * i + b] = static_cast<unsigned char>(pixels[i] >> (8 * b));
+  }
+  std::size_t done = 0;
+  while (done < bytes_.size()) {
+    // MSG_NOSIGNAL: a dead ffmpeg gives EPIPE here, not a SIGPIPE.
+    const ssize_t n = ::send(to_ffmpeg_, bytes_.data() + done, bytes_.size() - done, MSG_NOSIGNAL);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) fail_with_ffmpeg_status();  // ffmpeg stopped reading: it has failed
+    done += static_cast<std::size_t>(n);
+  }
+}
+
+int VideoFrameSink::wait_for_ffmpeg() {
+  if (to_ffmpeg_ >= 0) close(to_ffmpeg_);
+  to_ffmpeg_ = -1;
+  int status = 0;
+  while (waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
+  }
+  pid_ = -1;
+  return status;
+}
+
+HostError VideoFrameSink::ffmpeg_failure(int status) const {
+  const std::string how = WIFEXITED(status) ? "exit status " + std::to_string(WEXITSTATUS(status))
+                                            : "signal " + std::to_string(WTERMSIG(status));
+  const std::string said = last_line(log_path_);
+  return failure(settings_.output,
+                 "ffmpeg failed (" + how + ")" + (said.empty() ? "" : ": " + said));
+}
+
+void VideoFrameSink::fail_with_ffmpeg_status() { throw ffmpeg_failure(wait_for_ffmpeg()); }
+
+void VideoFrameSink::finish() {
+  const int status = wait_for_ffmpeg();
+  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) throw ffmpeg_failure(status);
+  finished_ = true;
+  std::remove(log_path_.c_str());
+}
+
+}  // namespace apehost
