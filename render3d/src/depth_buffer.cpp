@@ -11,24 +11,48 @@ std::uint16_t* DepthBuffer::prepare(std::int32_t width, std::int32_t height) noe
     release();
     return nullptr;
   }
-  if (!entries_ || width != width_ || height != height_) {
+  if (!block_ || width != width_ || height != height_) {
     release();
+    // One allocation: the outline marks (64 pixels a word, whole words per row), then the
+    // entries. Both counts are checked against the address space before they are multiplied out.
+    constexpr std::uint64_t kLimit = std::numeric_limits<std::size_t>::max() / 4;
     const std::uint64_t count =
         static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height);
-    if (count > std::numeric_limits<std::size_t>::max() / sizeof(std::uint16_t)) return nullptr;
-    entries_.reset(new (std::nothrow) std::uint16_t[static_cast<std::size_t>(count)]);
-    if (!entries_) return nullptr;
+    const std::uint64_t words_per_row = (static_cast<std::uint64_t>(width) + 63u) / 64u;
+    const std::uint64_t words = words_per_row * static_cast<std::uint64_t>(height);
+    if (count > kLimit / sizeof(std::uint16_t) || words > kLimit / sizeof(std::uint64_t))
+      return nullptr;
+    const std::size_t mark_bytes = static_cast<std::size_t>(words) * sizeof(std::uint64_t);
+    const std::size_t entry_bytes = static_cast<std::size_t>(count) * sizeof(std::uint16_t);
+    block_.reset(new (std::nothrow) unsigned char[mark_bytes + entry_bytes]);
+    if (!block_) return nullptr;
+    std::memset(block_.get(), 0, mark_bytes);
+    marks_ = OutlineMarks{};
+    marks_.words = reinterpret_cast<std::uint64_t*>(block_.get());
+    marks_.words_per_row = static_cast<std::int32_t>(words_per_row);
+    entries_ = reinterpret_cast<std::uint16_t*>(block_.get() + mark_bytes);
     count_ = static_cast<std::size_t>(count);
     width_ = width;
     height_ = height;
+  } else if (marks_.last_row >= 0) {
+    // Marks left over from a mesh whose outline was never applied: dropped, as the depths are.
+    for (std::int32_t y = marks_.first_row; y <= marks_.last_row; ++y) {
+      std::uint64_t* const row = marks_.words + static_cast<std::size_t>(y) *
+                                                    static_cast<std::size_t>(marks_.words_per_row);
+      for (std::int32_t w = marks_.first_word; w <= marks_.last_word; ++w) row[w] = 0;
+    }
+    const OutlineMarks emptied{marks_.words, marks_.words_per_row};
+    marks_ = emptied;
   }
-  std::memset(entries_.get(), 0, count_ * sizeof(std::uint16_t));
-  return entries_.get();
+  std::memset(entries_, 0, count_ * sizeof(std::uint16_t));
+  return entries_;
 }
 
 void DepthBuffer::release() noexcept {
-  entries_.reset();
+  block_.reset();
+  entries_ = nullptr;
   count_ = 0;
+  marks_ = OutlineMarks{};
   width_ = 0;
   height_ = 0;
 }
