@@ -4,6 +4,8 @@
 #include <limits>
 #include <new>
 
+#include "outline.hpp"
+
 namespace render3d {
 
 std::uint16_t* DepthBuffer::prepare(std::int32_t width, std::int32_t height) noexcept {
@@ -29,20 +31,14 @@ std::uint16_t* DepthBuffer::prepare(std::int32_t width, std::int32_t height) noe
     std::memset(block_.get(), 0, mark_bytes);
     marks_ = OutlineMarks{};
     marks_.words = reinterpret_cast<std::uint64_t*>(block_.get());
-    marks_.words_per_row = static_cast<std::int32_t>(words_per_row);
+    marks_.words_per_row = static_cast<std::ptrdiff_t>(words_per_row);
     entries_ = reinterpret_cast<std::uint16_t*>(block_.get() + mark_bytes);
     count_ = static_cast<std::size_t>(count);
     width_ = width;
     height_ = height;
-  } else if (marks_.last_row >= 0) {
-    // Marks left over from a mesh whose outline was never applied: dropped, as the depths are.
-    for (std::int32_t y = marks_.first_row; y <= marks_.last_row; ++y) {
-      std::uint64_t* const row = marks_.words + static_cast<std::size_t>(y) *
-                                                    static_cast<std::size_t>(marks_.words_per_row);
-      for (std::int32_t w = marks_.first_word; w <= marks_.last_word; ++w) row[w] = 0;
-    }
-    const OutlineMarks emptied{marks_.words, marks_.words_per_row};
-    marks_ = emptied;
+  } else {
+    // Marks left over from a mesh whose outline was never applied are dropped, as the depths are.
+    detail::clear_marks(marks_);
   }
   std::memset(entries_, 0, count_ * sizeof(std::uint16_t));
   return entries_;

@@ -39,20 +39,20 @@ void apply_outline(const RenderTarget& t) noexcept {
 
   // Marks reach one row and one column beyond what was covered; everything outside the covered
   // rectangle is zero, so its words may be read as they are.
-  const std::int32_t y_begin = marks->first_row > 0 ? marks->first_row - 1 : 0;
-  const std::int32_t y_end = marks->last_row < t.height - 1 ? marks->last_row + 1 : t.height - 1;
-  const std::int32_t w_begin = marks->first_word > 0 ? marks->first_word - 1 : 0;
-  const std::int32_t w_end =
+  const std::ptrdiff_t y_begin = marks->first_row > 0 ? marks->first_row - 1 : 0;
+  const std::ptrdiff_t y_end = marks->last_row < t.height - 1 ? marks->last_row + 1 : t.height - 1;
+  const std::ptrdiff_t w_begin = marks->first_word > 0 ? marks->first_word - 1 : 0;
+  const std::ptrdiff_t w_end =
       marks->last_word < last_word_of_row ? marks->last_word + 1 : last_word_of_row;
 
-  for (std::int32_t y = y_begin; y <= y_end; ++y) {
+  for (std::ptrdiff_t y = y_begin; y <= y_end; ++y) {
     const std::uint64_t* const row = row_words(y);
     // Row y - 1 marks row y unless y is the last row; row y + 1 always does.
     const std::uint64_t* const above = y > 0 && y < t.height - 1 ? row_words(y - 1) : nullptr;
     const std::uint64_t* const below = y < t.height - 1 ? row_words(y + 1) : nullptr;
     std::uint32_t* const frame = t.frame + static_cast<std::size_t>(y) * width;
     const std::uint16_t* const depth = t.depth + static_cast<std::size_t>(y) * width;
-    for (std::int32_t w = w_begin; w <= w_end; ++w) {
+    for (std::ptrdiff_t w = w_begin; w <= w_end; ++w) {
       const std::uint64_t here = row[w];
       const std::uint64_t before = w > 0 ? row[w - 1] : 0u;
       const std::uint64_t after = w < last_word_of_row ? row[w + 1] : 0u;
@@ -70,14 +70,7 @@ void apply_outline(const RenderTarget& t) noexcept {
     }
   }
 
-  for (std::int32_t y = marks->first_row; y <= marks->last_row; ++y) {
-    std::uint64_t* const row = row_words(y);
-    for (std::int32_t w = marks->first_word; w <= marks->last_word; ++w) row[w] = 0;
-  }
-  marks->first_row = INT32_MAX;
-  marks->last_row = -1;
-  marks->first_word = INT32_MAX;
-  marks->last_word = -1;
+  detail::clear_marks(*marks);
 }
 
 }  // namespace render3d

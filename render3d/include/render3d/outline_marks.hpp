@@ -8,6 +8,7 @@
 // outline is derived from those bits and the final depth buffer when the mesh is done
 // (render3d::apply_outline). Internal layout; the depth buffer owns the storage.
 
+#include <cstddef>
 #include <cstdint>
 
 namespace render3d {
@@ -15,13 +16,15 @@ namespace render3d {
 struct OutlineMarks {
   // One bit per pixel, bit c % 64 of word c / 64 of a row; words_per_row words per frame row. All
   // zero outside the rectangle below, and all zero everywhere once the marks have been applied.
+  // The counts are address-sized: the rasterizer keeps them in registers while it stores pixels,
+  // which a 32-bit count would (by the language's rules) have to be read again after.
   std::uint64_t* words = nullptr;
-  std::int32_t words_per_row = 0;
+  std::ptrdiff_t words_per_row = 0;
   // The rows and words written since the marks were last applied; none while last_row < 0.
-  std::int32_t first_row = INT32_MAX;
-  std::int32_t last_row = -1;
-  std::int32_t first_word = INT32_MAX;
-  std::int32_t last_word = -1;
+  std::ptrdiff_t first_row = PTRDIFF_MAX;
+  std::ptrdiff_t last_row = -1;
+  std::ptrdiff_t first_word = PTRDIFF_MAX;
+  std::ptrdiff_t last_word = -1;
 };
 
 }  // namespace render3d
