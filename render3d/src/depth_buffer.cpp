@@ -16,19 +16,21 @@ std::uint16_t* DepthBuffer::prepare(std::int32_t width, std::int32_t height) noe
   if (!block_ || width != width_ || height != height_) {
     release();
     // One allocation: the outline marks (64 pixels a word, whole words per row), then the
-    // entries. Both counts are checked against the address space before they are multiplied out.
-    constexpr std::uint64_t kLimit = std::numeric_limits<std::size_t>::max() / 4;
+    // entries. Each product is checked against the address space before it is formed.
+    constexpr std::uint64_t kMaxBytes = std::numeric_limits<std::size_t>::max();
     const std::uint64_t count =
         static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height);
     const std::uint64_t words_per_row = (static_cast<std::uint64_t>(width) + 63u) / 64u;
     const std::uint64_t words = words_per_row * static_cast<std::uint64_t>(height);
-    if (count > kLimit / sizeof(std::uint16_t) || words > kLimit / sizeof(std::uint64_t))
+    if (count > kMaxBytes / sizeof(std::uint16_t) || words > kMaxBytes / sizeof(std::uint64_t))
       return nullptr;
-    const std::size_t mark_bytes = static_cast<std::size_t>(words) * sizeof(std::uint64_t);
-    const std::size_t entry_bytes = static_cast<std::size_t>(count) * sizeof(std::uint16_t);
-    block_.reset(new (std::nothrow) unsigned char[mark_bytes + entry_bytes]);
+    const std::uint64_t mark_bytes = words * sizeof(std::uint64_t);
+    const std::uint64_t entry_bytes = count * sizeof(std::uint16_t);
+    if (mark_bytes > kMaxBytes - entry_bytes) return nullptr;
+    block_.reset(
+        new (std::nothrow) unsigned char[static_cast<std::size_t>(mark_bytes + entry_bytes)]);
     if (!block_) return nullptr;
-    std::memset(block_.get(), 0, mark_bytes);
+    std::memset(block_.get(), 0, static_cast<std::size_t>(mark_bytes));
     marks_ = OutlineMarks{};
     marks_.words = reinterpret_cast<std::uint64_t*>(block_.get());
     marks_.words_per_row = static_cast<std::ptrdiff_t>(words_per_row);
