@@ -25,6 +25,7 @@
 
 #include "render3d/rasterizer.hpp"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <initializer_list>
@@ -212,8 +213,8 @@ inline bool within(Fixed first, Fixed last, Fixed low, Fixed limit) noexcept {
 
 // Fills row y (0 <= y < height) between edges a and b.
 template <bool kRecordRows>
-void draw_span(const RenderTarget& t, std::int32_t y, const EdgeValues& a,
-               const EdgeValues& b) noexcept {
+void draw_span(const RenderTarget& t, std::int32_t y, const EdgeValues& a, const EdgeValues& b,
+               const detail::MarkedArea& area) noexcept {
   const bool a_is_left = a.x <= b.x;
   const EdgeValues& left = a_is_left ? a : b;
   const EdgeValues& right = a_is_left ? b : a;
@@ -280,7 +281,10 @@ void draw_span(const RenderTarget& t, std::int32_t y, const EdgeValues& a,
       }
       return;
     }
-    if (v.z >= kDepthLimit || z_last >= kDepthLimit) apply_outline(t);
+    if (v.z >= kDepthLimit || z_last >= kDepthLimit) {
+      apply_outline(t);
+      detail::claim(*t.outline, area);  // for the triangle's rows still to come
+    }
   }
   fill_and_mark(t, y, c0, c1, v);
 }
@@ -290,7 +294,8 @@ void draw_span(const RenderTarget& t, std::int32_t y, const EdgeValues& a,
 // by returning false.
 template <bool kRecordRows>
 bool walk_half(const RenderTarget& t, std::int64_t y_begin, std::int64_t y_end, EdgeValues a,
-               const EdgeValues a_step, EdgeValues b, const EdgeValues b_step) noexcept {
+               const EdgeValues a_step, EdgeValues b, const EdgeValues b_step,
+               const detail::MarkedArea& area) noexcept {
   std::int64_t y = y_begin;
   if (y < 0) {
     const std::int64_t skipped = (y_end < 0 ? y_end : 0) - y;
@@ -300,7 +305,7 @@ bool walk_half(const RenderTarget& t, std::int64_t y_begin, std::int64_t y_end, 
   }
   for (; y < y_end; ++y) {
     if (y >= t.height) return false;
-    draw_span<kRecordRows>(t, static_cast<std::int32_t>(y), a, b);
+    draw_span<kRecordRows>(t, static_cast<std::int32_t>(y), a, b, area);
     advance(a, a_step, 1);
     advance(b, b_step, 1);
   }
@@ -337,6 +342,26 @@ void fill_triangle(const RenderTarget& t, ProjectedCorner p0, ProjectedCorner p1
   const ScreenCorner s0 = screen(p0), s1 = screen(p1), s2 = screen(p2);
   if (s2.y == s0.y) return;
 
+  // What the triangle's rows may cover, claimed for the outline marks up front: rows Y0..Y2 - 1
+  // within the frame, and the columns of its corners with two to spare on each side (an edge's x
+  // stays between its corners' but for the lower half's long edge, whose truncated restart can
+  // stand a column outside).
+  detail::MarkedArea area{};
+  if constexpr (kRecordRows) {
+    constexpr std::int64_t kSpareColumns = 2;
+    const std::int64_t min_x = std::min({s0.x, s1.x, s2.x}) - kSpareColumns;
+    const std::int64_t max_x = std::max({s0.x, s1.x, s2.x}) + kSpareColumns;
+    const std::int64_t last_column = t.width - 2;
+    area = {static_cast<std::ptrdiff_t>(s0.y > 0 ? s0.y : 0),
+            static_cast<std::ptrdiff_t>(s2.y < t.height ? s2.y - 1 : t.height - 1),
+            static_cast<std::ptrdiff_t>((min_x > 0 ? min_x : 0) >> detail::kWordShift),
+            static_cast<std::ptrdiff_t>((max_x < last_column ? (max_x > 0 ? max_x : 0)
+                                         : last_column > 0   ? last_column
+                                                             : 0) >>
+                                        detail::kWordShift)};
+    detail::claim(*t.outline, area);
+  }
+
   // Edge B, the long one from corner 0 to corner 2, keeps its steps for both halves.
   const std::int64_t rows = s2.y - s0.y;
   const EdgeValues b_step = step_between(s0, s2);
@@ -344,7 +369,7 @@ void fill_triangle(const RenderTarget& t, ProjectedCorner p0, ProjectedCorner p1
 
   if (s1.y > s0.y) {
     const EdgeValues a = values_at(s0);
-    if (!walk_half<kRecordRows>(t, s0.y, s1.y, a, step_between(s0, s1), b, b_step)) return;
+    if (!walk_half<kRecordRows>(t, s0.y, s1.y, a, step_between(s0, s1), b, b_step, area)) return;
   }
   if (s2.y > s1.y) {
     // B restarts at row Y1 from the corners rather than from where the upper half left it. x and
@@ -358,7 +383,7 @@ void fill_triangle(const RenderTarget& t, ProjectedCorner p0, ProjectedCorner p1
     b.r = per_rows(s0.r * lower * kFixedOne) + per_rows(s2.r * upper * kFixedOne);
     b.g = per_rows(s0.g * lower * kFixedOne) + per_rows(s2.g * upper * kFixedOne);
     b.b = per_rows(s0.b * lower * kFixedOne) + per_rows(s2.b * upper * kFixedOne);
-    walk_half<kRecordRows>(t, s1.y, s2.y, values_at(s1), step_between(s1, s2), b, b_step);
+    walk_half<kRecordRows>(t, s1.y, s2.y, values_at(s1), step_between(s1, s2), b, b_step, area);
   }
 }
 
