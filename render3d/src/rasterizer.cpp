@@ -201,6 +201,16 @@ template <bool kClamp>
   }
 }
 
+// The rows whose colours leave 0..255 somewhere (steps overshooting a row narrower than its pixel
+// count), out of the way of the common ones.
+[[gnu::noinline]] void fill_clamped(std::uint32_t* frame, std::uint16_t* depth, std::int32_t c0,
+                                    std::int32_t c1, const SpanValues& v) noexcept {
+  fill<true>(frame, depth, c0, c1, static_cast<std::int32_t>(v.z), static_cast<std::int32_t>(v.r),
+             static_cast<std::int32_t>(v.g), static_cast<std::int32_t>(v.b),
+             static_cast<std::int32_t>(v.dz), static_cast<std::int32_t>(v.dr),
+             static_cast<std::int32_t>(v.dg), static_cast<std::int32_t>(v.db));
+}
+
 constexpr Fixed kLowestKeptDepth = Fixed{1} << kFracBits;  // depth 1 in fixed point
 constexpr Fixed kDepthLimit = Fixed{65536} << kFracBits;   // depth 65536: wraps to 0 in 16 bits
 
@@ -273,11 +283,7 @@ void draw_span(const RenderTarget& t, std::int32_t y, const EdgeValues& a, const
                     static_cast<std::int32_t>(v.dr), static_cast<std::int32_t>(v.dg),
                     static_cast<std::int32_t>(v.db));
       } else {
-        fill<true>(t.frame + row, t.depth + row, c0, c1, static_cast<std::int32_t>(v.z),
-                   static_cast<std::int32_t>(v.r), static_cast<std::int32_t>(v.g),
-                   static_cast<std::int32_t>(v.b), static_cast<std::int32_t>(v.dz),
-                   static_cast<std::int32_t>(v.dr), static_cast<std::int32_t>(v.dg),
-                   static_cast<std::int32_t>(v.db));
+        fill_clamped(t.frame + row, t.depth + row, c0, c1, v);
       }
       return;
     }
