@@ -3,14 +3,16 @@
 // Drawing triangle by triangle, a row filled from column c0 to c1 marks (c0 - 1, y) when c0 > 0,
 // (c1 + 1, y), and columns c0..c1 of row y - 1 when y > 0 and of row y + 1 when y < height - 2;
 // each mark writes the outline colour only where the depth is still 0 at that moment. Where the
-// rows are only recorded (the pixels of every covered row got a depth of 1..65535 there, which no
-// later fill takes back to 0), the same pixels come out of this rule, applied once at the end:
-//   - a covered pixel holds a depth above 0 from then on, so no mark ever changed it afterwards,
-//     and any mark before was covered by its fill; it is left alone;
-//   - an uncovered pixel has never been filled, so every mark it got stands; it got one exactly
-//     when a 4-neighbour was covered: left or right (that row began or ended beside it), below,
-//     or above unless it is the last row, which no row above marks.
-// The rasterizer applies the marks early, before any fill that could leave a depth of 0 again.
+// rows are only recorded (every pixel of a recorded row got a depth of 1..65535 there), the same
+// pixels come out of this rule, applied to the rows recorded since it was last applied:
+//   - a covered pixel holds a depth above 0 from then on (only a fill whose depth wraps can put
+//     0 back, and the marks are applied before such a fill), so no later mark changed it and any
+//     earlier one was covered by its fill: it is left alone;
+//   - an uncovered pixel whose depth is above 0 now was filled after, or over, every mark it got;
+//   - an uncovered pixel whose depth is 0 now had no fill after those marks (a fill that leaves 0
+//     comes after the marks are applied), so every one of them stands. It got one exactly when a
+//     4-neighbour was covered: left or right (that row began or ended beside it), below, or above
+//     unless it is the last row, which no row above marks.
 
 #include <bit>
 #include <cstddef>

@@ -2,7 +2,14 @@
 // projection scale (the two draw_triangle overloads below); everything after projection is one scan
 // converter: sort the corners by row, walk the two edges of the upper and of the lower half, and
 // fill each row between them with a 16-bit depth test, marking the empty pixels around the fill
-// with the outline colour.
+// with the outline colour. With outline marks in the target, a row whose depths stay within
+// 1..65535 is only recorded there and its marks are derived once the mesh is done (outline.cpp
+// says why that gives the same pixels); other rows mark as they go.
+//
+// Divisions. Every quotient shares its divisor with others (five edge steps over the rows of an
+// edge, four pixel steps over a row's width, the restart over the rows of the triangle), so each
+// is taken as one reciprocal, rounded up, and one multiplication (detail::ExactQuotient: exact for
+// numerators and divisors up to 2^49; the largest here are the restart's, below 65536 * 2^33).
 //
 // Fixed point. Every interpolated quantity (edge x, depth, red, green, blue) is the value times
 // 256, 8 fractional bits, and every division truncates toward zero, exactly as a 32-bit span drawer
@@ -22,6 +29,8 @@
 //   pixel step          |(right - left) * 256| / w < 2^32
 //   left clip           |step * xl| < |(right - left) * 256| < 2^32, because a row that draws has
 //                       xr >= 256, so |xl| < w (the test is made before the product)
+//   recorded row        depth 256 .. 2^24 at both ends, colours within 2^26: the pixel loop runs
+//                       in 32 bits (see fill)
 
 #include "render3d/rasterizer.hpp"
 
