@@ -113,10 +113,11 @@ void BlobEffect::draw_mesh(std::uint32_t* framebuffer, int width, int height) {
   std::uint16_t* const depth = depth_buffer.data();
   if (!framebuffer || !depth || depth_buffer.width() != width || depth_buffer.height() != height)
     return;
-  const render3d::RenderTarget target{framebuffer, depth, width, height};
+  const render3d::RenderTarget target = depth_buffer.target(framebuffer);
   const render3d::MeshView mesh{vertices.get(), vertex_count, faces.get(), face_count};
-  render3d::draw_mesh(mesh, [&](const MeshVertex& a, const MeshVertex& b, const MeshVertex& c,
-                                const Vec3& normal) { draw_triangle(target, a, b, c, normal); });
+  render3d::draw_mesh(mesh, target,
+                      [&](const MeshVertex& a, const MeshVertex& b, const MeshVertex& c,
+                          const Vec3& normal) { draw_triangle(target, a, b, c, normal); });
 }
 
 void BlobEffect::draw_triangle(const render3d::RenderTarget& target, const MeshVertex& a,

@@ -225,10 +225,11 @@ int CoilEffect::render_frame(const std::uint8_t* sound, int beat, std::uint32_t*
 
   // Every face in index order; the depth buffer alone decides what shows.
   if (depth && framebuffer) {
-    const render3d::RenderTarget target{framebuffer, depth, width, height};
+    const render3d::RenderTarget target = depth_buffer.target(framebuffer);
     const render3d::MeshView mesh{vertices.get(), vertex_count, faces.get(), face_count};
-    render3d::draw_mesh(mesh, [&](const MeshVertex& a, const MeshVertex& b, const MeshVertex& c,
-                                  const Vec3& normal) { draw_triangle(target, a, b, c, normal); });
+    render3d::draw_mesh(mesh, target,
+                        [&](const MeshVertex& a, const MeshVertex& b, const MeshVertex& c,
+                            const Vec3& normal) { draw_triangle(target, a, b, c, normal); });
   }
 
   // The picture is in the host's frame; there is nothing to report.

@@ -3,6 +3,7 @@
 // rasterizer's results must be the exact values of its integer formulas however far off-screen a
 // corner lands, so nothing here may lose a bit or rely on undefined behaviour.
 
+#include <bit>
 #include <cstdint>
 
 namespace render3d::detail {
@@ -74,5 +75,38 @@ inline std::int64_t mix_truncated(std::int64_t x2, std::int64_t a, std::int64_t 
   const std::int64_t magnitude = static_cast<std::int64_t>(quotient);
   return negative ? -magnitude : magnitude;
 }
+
+// trunc(n / w), truncated toward zero, for one divisor and several numerators at the price of one
+// division: the span's four per-pixel steps share their divisor, the span width.
+//
+// Exact for 1 <= w <= 2^49 and |n| <= 2^49 (the scan converter stays below 2^42 and 2^35). With
+// u = 2^-53: d = fl(1/w) is within half an ulp of 1/w, so the next double up, v, satisfies
+// 1/w <= v < (1/w)(1 + 4u). For n >= 0 and q = floor(n/w), the exact product n v lies in
+// [n/w, (n/w)(1 + 4u)). Below: n v >= n/w >= q and q is a double, so rounding (monotone) keeps
+// fl(n v) >= q. Above: n/w <= q + 1 - 1/w, so q + 1 - n v > 1/w - 4u(q + 1) >= 5u(q + 1) - 4u(q +
+// 1) because 5u(n + w) < 1 bounds 5u(q + 1) by 1/w; that gap exceeds half an ulp of q + 1, so fl(n
+// v) < q + 1. Hence trunc(fl(n v)) = q. Rounding to nearest is symmetric, so a negative n gives -q:
+// truncation toward zero, as integer division does. n and w convert to double exactly.
+class ExactQuotient {
+ public:
+  explicit ExactQuotient(std::int64_t w) noexcept : reciprocal_(reciprocal_of(w)) {}
+
+  // 1/w rounded up, the factor by which operator() multiplies.
+  static double reciprocal_of(std::int64_t w) noexcept {
+    return next_up(1.0 / static_cast<double>(w));
+  }
+
+  std::int64_t operator()(std::int64_t n) const noexcept {
+    return static_cast<std::int64_t>(static_cast<double>(n) * reciprocal_);
+  }
+
+ private:
+  // The next double above a positive finite v: its bit pattern plus one.
+  static double next_up(double v) noexcept {
+    return std::bit_cast<double>(std::bit_cast<std::uint64_t>(v) + 1u);
+  }
+
+  double reciprocal_;  // 1/w rounded up
+};
 
 }  // namespace render3d::detail

@@ -64,3 +64,44 @@ TEST(MixTruncated, MatchesOneHundredTwentyEightBitArithmetic) {
 #endif
 
 }  // namespace
+
+namespace {
+
+using render3d::detail::ExactQuotient;
+
+// Every small numerator over every small divisor, as integer division truncates them.
+TEST(ExactQuotient, SmallNumeratorsAndDivisorsTruncateTowardZero) {
+  for (std::int64_t w = 1; w <= 600; ++w) {
+    const ExactQuotient divide(w);
+    for (std::int64_t n = -2500; n <= 2500; ++n) ASSERT_EQ(divide(n), n / w) << n << " / " << w;
+  }
+}
+
+// Numerators one below, at and one above a multiple of the divisor are where a reciprocal that is
+// a hair too small or too large shows; divisors up to the span widths and row counts the scan
+// converter reaches (2^42), numerators up to 2^49.
+TEST(ExactQuotient, NumeratorsBesideMultiplesOfWideDivisors) {
+  std::mt19937_64 rng(31337u);
+  for (int i = 0; i < 400000; ++i) {
+    const int bits = 1 + static_cast<int>(rng() % 42);
+    const std::int64_t w = 1 + static_cast<std::int64_t>(rng() % (std::uint64_t{1} << bits));
+    const std::int64_t k_limit = (std::int64_t{1} << 49) / w;
+    const std::int64_t k = static_cast<std::int64_t>(rng() % static_cast<std::uint64_t>(k_limit));
+    for (std::int64_t d = -1; d <= 1; ++d) {
+      std::int64_t n = k * w + d;
+      if (n > (std::int64_t{1} << 49) || n < 0) continue;
+      if (rng() & 1u) n = -n;
+      ASSERT_EQ(ExactQuotient(w)(n), n / w) << n << " / " << w;
+    }
+  }
+  // Powers of two, whose reciprocals are exact before rounding up, and the ends of the range.
+  for (int e = 0; e <= 49; ++e) {
+    const std::int64_t w = std::int64_t{1} << e, top = std::int64_t{1} << 49;
+    for (const std::int64_t n : {top, top - 1, -top, -(top - 1), w, w - 1, -w, -(w - 1), 3 * w})
+      ASSERT_EQ(ExactQuotient(w)(n), n / w) << n << " / " << w;
+    ASSERT_EQ(ExactQuotient(top - 1)(top), 1);
+    ASSERT_EQ(ExactQuotient(top - 1)(top - 2), 0);
+  }
+}
+
+}  // namespace

@@ -3,10 +3,16 @@
 // depth test and Gouraud-interpolated colour, and marks the still-empty pixels around what it fills
 // with 0x010101, so the finished mesh carries a one-pixel dark outline. One scan converter serves
 // both effects; they differ only in how a triangle is turned away and in the projection scale.
+//
+// A mesh is drawn as one batch: with outline marks in the target, every triangle of the mesh is
+// filled first and the outline is put down once, by apply_outline, when the last one is done; the
+// pixels come out exactly as if each triangle had marked its own outline as it went (which is what
+// a target without outline marks gets).
 
 #include <cstdint>
 
 #include "render3d/mesh.hpp"
+#include "render3d/outline_marks.hpp"
 
 namespace render3d {
 
@@ -16,6 +22,9 @@ struct RenderTarget {
   std::uint16_t* depth;  // 0 = empty; larger = nearer; all zero at the start of a frame
   std::int32_t width;
   std::int32_t height;
+  // Null: each triangle marks its outline as it is drawn. Otherwise the marks are collected here
+  // (made for this width and height, all zero) until apply_outline.
+  OutlineMarks* outline = nullptr;
 };
 
 // Turned away by the view: rejected when the summed corner normals point along the summed corner
@@ -36,5 +45,9 @@ void draw_triangle(const RenderTarget& target, const MeshVertex& c0, const MeshV
                    const MeshVertex& c2, const ViewFacingRules& rules) noexcept;
 void draw_triangle(const RenderTarget& target, const MeshVertex& c0, const MeshVertex& c1,
                    const MeshVertex& c2, const FaceNormalRules& rules) noexcept;
+
+// Puts down the outline of everything drawn into target since the last call, and leaves the marks
+// all zero for the next mesh. Nothing to do for a target without outline marks.
+void apply_outline(const RenderTarget& target) noexcept;
 
 }  // namespace render3d

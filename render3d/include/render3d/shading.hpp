@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "render3d/mesh.hpp"
+#include "render3d/rasterizer.hpp"
 
 namespace render3d {
 
@@ -38,6 +39,14 @@ void draw_mesh(const MeshView& mesh, DrawTriangle&& draw) {
     MeshVertex c = mesh.vertices[face.vertex_index[2]];
     draw(a, b, c, face.normal);
   }
+}
+
+// The same, for a draw that puts every face into target; the mesh's outline is put down once the
+// last face is drawn.
+template <class DrawTriangle>
+void draw_mesh(const MeshView& mesh, const RenderTarget& target, DrawTriangle&& draw) {
+  draw_mesh(mesh, draw);
+  apply_outline(target);
 }
 
 }  // namespace render3d
