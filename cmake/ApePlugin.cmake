@@ -2,10 +2,15 @@
 # Builds the loadable plug-in module NAME from an effect's core library. The module exports the host's
 # entry point and nothing else: hidden visibility everywhere plus a version script (Linux) or an
 # export definition file (Windows). On Windows the module's resource script is NAME.rc beside the
-# calling CMakeLists.txt.
+# calling CMakeLists.txt. WebAssembly has no loadable libraries: there NAME is a static library that
+# web/ links into the module NAME.wasm.
 function(ape_add_plugin name core)
   set(PLUGIN_RESOURCE ${CMAKE_CURRENT_SOURCE_DIR}/${name}.rc)
-  add_library(${name} MODULE ${CMAKE_SOURCE_DIR}/apefw/src/module_entry.cpp)
+  set(kind MODULE)
+  if(EMSCRIPTEN)
+    set(kind STATIC)
+  endif()
+  add_library(${name} ${kind} ${CMAKE_SOURCE_DIR}/apefw/src/module_entry.cpp)
   target_link_libraries(${name} PRIVATE ${core})
   set_target_properties(${name} PROPERTIES PREFIX "")
   if(WIN32)
