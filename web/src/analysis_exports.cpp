@@ -43,7 +43,8 @@ WEB_EXPORT int web_demo_sample_rate() { return apehost::audio::kDemoSampleRate; 
 // A streaming analyser for sound of sample_rate and channels (both positive); null otherwise.
 WEB_EXPORT Session* web_analyser_new(int sample_rate, int channels, double history_seconds) {
   if (sample_rate <= 0 || channels <= 0) return nullptr;
-  return new (std::nothrow) Session{SoundAnalyser(sample_rate, channels, history_seconds), channels};
+  return new (std::nothrow)
+      Session{SoundAnalyser(sample_rate, channels, history_seconds), channels};
 }
 
 WEB_EXPORT void web_analyser_delete(Session* session) {
