@@ -256,12 +256,12 @@ async function playDemo() {
   if (!(await audioRunning())) {
     // No autoplay here: one click starts it.
     const start = $('start');
-    start.hidden = false;
     start.onclick = async () => {
       start.hidden = true;
       await app.context.resume();
       playDemo();
     };
+    start.hidden = false;
     return;
   }
   play(new SongSource(app.context, app.worker, demoTrack, 'the demo track'));
