@@ -105,18 +105,17 @@ async function main(argv) {
     }
     return blob;
   });
-  let trace;
-  try {
-    trace = parseTrace(readInput(o.trace));
-  } catch (error) {
-    throw error instanceof BadInput ? error : new BadInput(o.trace, error.message);
-  }
-
   const plugins = new Map();
   for (const plugin of o.plugins) {
     if (plugins.has(plugin)) continue;
     const path = modulePath(plugin);
     plugins.set(plugin, await PluginModule.load(readInput(path), basename(path, '.wasm')));
+  }
+  let trace;
+  try {
+    trace = parseTrace(readInput(o.trace));
+  } catch (error) {
+    throw error instanceof BadInput ? error : new BadInput(o.trace, error.message);
   }
   const stack = new EffectStack(plugins);
   stack.background = { mode: 'clear', colour };

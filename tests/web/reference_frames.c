@@ -1,4 +1,4 @@
-/* reference_frames MODULE TRACE TICKS SETTINGS SIZES FIRST LAST
+/* reference_frames MODULE TRACE TICKS SETTINGS SIZES FIRST LAST [--time]
  *
  * The native side of the web build's exactness test: renders frames FIRST..LAST-1 of a sound trace
  * with a Linux plug-in module, called through its entry point and the six slots of its effect
@@ -8,12 +8,15 @@
  * TICKS: the tick count the effect is created with. SETTINGS: the blob handed to load_settings
  * before the first frame, as hex digits of any length ('-' for none). SIZES: WxH[,WxH...], frame f
  * uses the (f mod count)-th. Each frame starts from a pattern that differs in every pixel and
- * frame, so a pixel written in the wrong place or left unwritten changes the checksum. */
+ * frame, so a pixel written in the wrong place or left unwritten changes the checksum.
+ *
+ * --time (for bench/web): prints instead the median time of one render_frame call, in ms. */
 #include <dlfcn.h>
 #include <stdint.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <time.h>
 
 #include "apefw/ape_abi.h"
 
@@ -41,6 +44,11 @@ static void checksum(const uint32_t* pixels, size_t count, uint32_t* a, uint32_t
   *b = h2;
 }
 
+static int compare_doubles(const void* a, const void* b) {
+  const double x = *(const double*)a, y = *(const double*)b;
+  return (x > y) - (x < y);
+}
+
 static void paint(uint32_t* pixels, int width, int height, int frame) {
   for (int y = 0; y < height; ++y) {
     for (int x = 0; x < width; ++x) {
@@ -51,7 +59,10 @@ static void paint(uint32_t* pixels, int width, int height, int frame) {
 }
 
 int main(int argc, char** argv) {
-  if (argc != 8) return fail("usage: MODULE TRACE TICKS SETTINGS SIZES FIRST LAST");
+  if (argc != 8 && !(argc == 9 && strcmp(argv[8], "--time") == 0)) {
+    return fail("usage: MODULE TRACE TICKS SETTINGS SIZES FIRST LAST [--time]");
+  }
+  const int timing = argc == 9;
   g_ticks = (uint32_t)strtoul(argv[3], NULL, 10);
   const int first = atoi(argv[6]), last = atoi(argv[7]);
 
@@ -91,6 +102,8 @@ int main(int argc, char** argv) {
   if (blob_length >= 0) effect->vtable->load_settings(effect, blob, blob_length);
 
   unsigned char record[RECORD];
+  double* times = calloc((size_t)(last > 0 ? last : 1), sizeof *times);
+  int timed = 0;
   uint32_t* pixels = NULL;
   size_t capacity = 0;
   for (int f = 0; f < last; ++f) {
@@ -108,11 +121,24 @@ int main(int argc, char** argv) {
       if (!pixels) return fail("out of memory");
     }
     paint(pixels, w, h, f);
+    struct timespec start, end;
+    clock_gettime(CLOCK_MONOTONIC, &start);
     effect->vtable->render_frame(effect, record + 1, record[0], (int*)pixels, NULL, w, h);
+    clock_gettime(CLOCK_MONOTONIC, &end);
+    if (timing) {
+      times[timed++] =
+          (double)(end.tv_sec - start.tv_sec) * 1e3 + (double)(end.tv_nsec - start.tv_nsec) / 1e6;
+      continue;
+    }
     uint32_t a, b;
     checksum(pixels, count, &a, &b);
     printf("%08x%08x\n", (unsigned)a, (unsigned)b);
   }
+  if (timing && timed > 0) {
+    qsort(times, (size_t)timed, sizeof *times, compare_doubles);
+    printf("%.4f\n", times[timed / 2]);
+  }
+  free(times);
   effect->vtable->destroy(effect, APE_DESTROY_AND_FREE);
   free(pixels);
   fclose(trace);
