@@ -17,7 +17,8 @@ add_compile_options(
   -ffp-contract=off
   -fno-fast-math
 )
-if(CMAKE_SYSTEM_PROCESSOR MATCHES "^(i[3-6]86|x86)$")
+# (Emscripten's toolchain calls WebAssembly "x86"; its doubles are IEEE doubles already.)
+if(CMAKE_SYSTEM_PROCESSOR MATCHES "^(i[3-6]86|x86)$" AND NOT EMSCRIPTEN)
   add_compile_options(-msse2 -mfpmath=sse)
   if(WIN32)
     # A host built with MSVC only keeps the stack 4-byte aligned when it calls in (the entry point,
