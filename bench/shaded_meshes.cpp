@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <type_traits>
 
 #include "bench_support.hpp"
 #include "blobfx/blob_effect.hpp"
@@ -15,38 +16,35 @@ constexpr int kWarmUpFrames = 90;
 constexpr int kMeshFrames = 60;
 constexpr int kMeshStride = 32;
 
-// Keeps a copy of the mesh each time shading is done with it.
-template <class Base>
-class MeshRecorder : public Base {
- public:
-  void shade_mesh() override {
-    Base::shade_mesh();
-    if (!record) return;
-    ShadedMesh m;
-    m.vertices.assign(this->vertices.get(), this->vertices.get() + this->vertex_count);
-    m.faces.assign(this->faces.get(), this->faces.get() + this->face_count);
-    if constexpr (std::is_same_v<Base, coilfx::CoilEffect>) {
-      m.zoom = this->zoom;
-    } else {
-      m.zoom = 1.0;
-    }
-    meshes.push_back(std::move(m));
+// The mesh as shade_mesh left it: drawing reads the records but never writes them, so after a frame
+// the effect still holds its lit mesh.
+template <class Effect>
+ShadedMesh shaded_copy(const Effect& effect) {
+  ShadedMesh m;
+  m.vertices.assign(effect.vertices.get(), effect.vertices.get() + effect.vertex_count);
+  m.faces.assign(effect.faces.get(), effect.faces.get() + effect.face_count);
+  if constexpr (std::is_same_v<Effect, coilfx::CoilEffect>) {
+    m.zoom = effect.zoom;
+  } else {
+    m.zoom = 1.0;
   }
-  bool record = false;
-  std::vector<ShadedMesh> meshes;
-};
+  return m;
+}
 
-template <class Base>
+template <class Effect>
 std::vector<ShadedMesh> record_song() {
-  auto recorder = std::make_unique<MeshRecorder<Base>>();
+  auto effect = std::make_unique<Effect>();
   const std::vector<SoundFrame>& trace = song();
   std::vector<std::uint32_t> frame(64 * 48);
+  std::vector<ShadedMesh> meshes;
   for (int f = 0; f < kWarmUpFrames + kMeshFrames * kMeshStride; ++f) {
     const SoundFrame& s = trace[static_cast<std::size_t>(f) % trace.size()];
-    recorder->record = f >= kWarmUpFrames && (f - kWarmUpFrames) % kMeshStride == 0;
-    recorder->render_frame(s.bytes, s.beat, frame.data(), nullptr, 64, 48);
+    effect->render_frame(s.bytes, s.beat, frame.data(), nullptr, 64, 48);
+    if (f >= kWarmUpFrames && (f - kWarmUpFrames) % kMeshStride == 0) {
+      meshes.push_back(shaded_copy(*effect));
+    }
   }
-  return std::move(recorder->meshes);
+  return meshes;
 }
 
 }  // namespace
