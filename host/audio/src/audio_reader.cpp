@@ -48,8 +48,8 @@ bool check_readable_file(const std::string& path, std::string& error) {
   return true;
 }
 
-bool sane_rate(long long rate) { return rate >= kMinSampleRate && rate <= kMaxSampleRate; }
-bool sane_channels(long long channels) { return channels >= 1 && channels <= kMaxChannels; }
+bool sane_rate(long long rate) { return usable_sound_format(rate, 1); }
+bool sane_channels(long long channels) { return usable_sound_format(kMinSampleRate, channels); }
 
 std::string rate_problem(const std::string& path, long long rate) {
   return path + ": unusable sample rate of " + std::to_string(rate) + " Hz (a sound file's is " +
@@ -165,7 +165,7 @@ struct WavWriter::File {
 
 std::unique_ptr<WavWriter> WavWriter::create(const std::string& path, int sample_rate, int channels,
                                              std::string& error) {
-  if (!sane_rate(sample_rate) || !sane_channels(channels)) {
+  if (!usable_sound_format(sample_rate, channels)) {
     error = path + ": cannot write a sound of " + std::to_string(channels) + " channels at " +
             std::to_string(sample_rate) + " Hz";
     return nullptr;

@@ -1,8 +1,8 @@
 #pragma once
 // What the beat tracker hears in each short hop of sound. Internal to apehost_audio.
 //
-// Every hop (about 5.8 ms) aubio's phase vocoder gives the spectrum of the last four hops, and from
-// it come three measures:
+// Every hop (about 5.8 ms) aubio's FFT gives the spectrum of the last four hops (Hann-windowed),
+// and from it come three measures:
 // - flux: how much the spectrum rose since the hop before, on a logarithmic scale, summed over all
 //   bins: every kind of attack (a kick, a snare, a hat, a chord) shows, loud or quiet alike;
 // - the level of the kick band (30-150 Hz), where kick drums and bass notes sit;
@@ -11,6 +11,8 @@
 // A hop below -70 dBFS counts as silence.
 
 #include <aubio/aubio.h>
+
+#include <vector>
 
 namespace apehost::audio::detail {
 
@@ -46,10 +48,13 @@ class OnsetFeatures {
   int window_ = 0;
   int kick_bins_[2] = {0, 0};  // first and last bin of each band
   int snare_bins_[2] = {0, 0};
-  aubio_pvoc_t* vocoder_ = nullptr;
+  std::vector<float> samples_;  // the last window of samples, oldest first
+  std::vector<float> hann_;
+  aubio_fft_t* fft_ = nullptr;
   fvec_t* input_ = nullptr;
+  fvec_t* complex_ = nullptr;
   cvec_t* spectrum_ = nullptr;
-  fvec_t* previous_ = nullptr;  // the compressed magnitudes of the hop before
+  std::vector<float> previous_;  // the compressed magnitudes of the hop before
 };
 
 }  // namespace apehost::audio::detail

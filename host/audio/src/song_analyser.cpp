@@ -79,9 +79,9 @@ struct SongAnalyser::State {
 };
 
 SongAnalyser::SongAnalyser(int sample_rate, int channels, int frames_per_second) {
-  if (sample_rate <= 0 || channels <= 0 || frames_per_second <= 0) {
+  if (!usable_sound_format(sample_rate, channels) || frames_per_second <= 0) {
     throw std::invalid_argument(
-        "SongAnalyser: the sample rate, channel count and frame rate must be positive");
+        "SongAnalyser: a sample rate, channel count or frame rate out of range");
   }
   state_ = std::make_unique<State>(sample_rate, channels, frames_per_second);
 }

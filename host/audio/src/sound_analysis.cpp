@@ -5,6 +5,7 @@
 #include <deque>
 #include <stdexcept>
 
+#include "apehost_audio/audio_reader.hpp"
 #include "beat_tracker.hpp"
 #include "channel_history.hpp"
 #include "spectrum.hpp"
@@ -55,12 +56,14 @@ std::int64_t frame_of_sample(std::int64_t position, int sample_rate,
 }
 
 std::int64_t beat_lookahead(int sample_rate) {
+  if (!usable_sound_format(sample_rate, 1)) return 0;
   return BeatTracker(sample_rate, detail::kExactTiming).lookahead();
 }
 
 std::vector<SoundFrame> analyse(const AudioBuffer& buffer, int frames_per_second) {
   std::vector<SoundFrame> frames;
-  if (frames_per_second <= 0 || buffer.sample_rate <= 0 || buffer.channels <= 0) return frames;
+  if (frames_per_second <= 0 || !usable_sound_format(buffer.sample_rate, buffer.channels))
+    return frames;
   const auto sample_frames = static_cast<std::int64_t>(buffer.frame_count());
   if (sample_frames == 0) return frames;
   const int rate = buffer.sample_rate;
@@ -115,9 +118,8 @@ struct SoundAnalyser::State {
 };
 
 SoundAnalyser::SoundAnalyser(int sample_rate, int channels, double history_seconds) {
-  if (sample_rate <= 0 || channels <= 0) {
-    throw std::invalid_argument(
-        "SoundAnalyser: the sample rate and channel count must be positive");
+  if (!usable_sound_format(sample_rate, channels)) {
+    throw std::invalid_argument("SoundAnalyser: a sample rate or channel count out of range");
   }
   std::int64_t history = kFftSize;
   const double wanted = history_seconds * sample_rate;

@@ -11,10 +11,15 @@ namespace apehost::audio {
 
 // The sample rates and channel counts a sound file may have here. Below and above them a header is
 // broken or hostile (a rate of 0 or 2,147,483,647 Hz, no channels, thousands of them), and the file
-// is refused with a line saying what it gives.
+// is refused with a line saying what it gives; the analysis refuses them too (they would only ask
+// for absurd amounts of memory).
 inline constexpr int kMinSampleRate = 1000;
 inline constexpr int kMaxSampleRate = 768000;
 inline constexpr int kMaxChannels = 256;
+constexpr bool usable_sound_format(long long sample_rate, long long channels) noexcept {
+  return sample_rate >= kMinSampleRate && sample_rate <= kMaxSampleRate && channels >= 1 &&
+         channels <= kMaxChannels;
+}
 
 // Reads a sound file in pieces: WAV, FLAC, Ogg (Vorbis, Opus), MP3, AIFF and whatever else the
 // installed libsndfile reads, as interleaved float samples (integer formats scaled to -1..1).

@@ -19,8 +19,8 @@ namespace apehost::audio {
 
 class SongAnalyser {
  public:
-  // sample_rate, channels and frames_per_second must be positive (std::invalid_argument
-  // otherwise).
+  // sample_rate and channels must be in range (usable_sound_format) and frames_per_second positive
+  // (std::invalid_argument otherwise).
   SongAnalyser(int sample_rate, int channels, int frames_per_second = kDefaultFramesPerSecond);
   ~SongAnalyser();
   SongAnalyser(SongAnalyser&&) noexcept;

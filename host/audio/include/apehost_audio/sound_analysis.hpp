@@ -68,8 +68,9 @@ std::int64_t frames_covering(std::int64_t sample_frames, int sample_rate,
 std::int64_t frame_of_sample(std::int64_t position, int sample_rate,
                              int frames_per_second) noexcept;
 
-// The sound data of every frame of a whole buffer. Empty when the buffer holds no samples, or when
-// frames_per_second or the buffer's rate or channel count is not positive. It holds every frame at
+// The sound data of every frame of a whole buffer. Empty when the buffer holds no samples, when
+// frames_per_second is not positive, or when the buffer's rate or channel count is out of range
+// (usable_sound_format, audio_reader.hpp). It holds every frame at
 // once: a long song is better analysed piece by piece (SongAnalyser, song_analyser.hpp), which
 // gives the same bytes.
 std::vector<SoundFrame> analyse(const AudioBuffer& buffer,
@@ -77,7 +78,7 @@ std::vector<SoundFrame> analyse(const AudioBuffer& buffer,
 
 // How many sample frames past a frame's end must have been fed before its beat flag is decided:
 // a little over six seconds (most at the start of a song, where the first tempo waits for six
-// seconds of sound; about 3.6 s after that). sample_rate must be positive.
+// seconds of sound; about 3.6 s after that). 0 for a rate out of range.
 std::int64_t beat_lookahead(int sample_rate);
 
 // How much sound SoundAnalyser keeps by default: enough to be fed beat_lookahead() ahead of the
@@ -97,7 +98,8 @@ inline constexpr double kDefaultHistorySeconds = 8.0;
 // stand in, a few frames late.
 class SoundAnalyser {
  public:
-  // sample_rate and channels must be positive (std::invalid_argument otherwise).
+  // sample_rate and channels must be in range (usable_sound_format; std::invalid_argument
+  // otherwise).
   SoundAnalyser(int sample_rate, int channels, double history_seconds = kDefaultHistorySeconds);
   ~SoundAnalyser();
   SoundAnalyser(SoundAnalyser&&) noexcept;
