@@ -17,11 +17,11 @@ constexpr double kKickRiseSeconds = 0.023;
 // Stage 2: six seconds hold a dozen beats at 120 bpm; a new estimate every 0.19 s.
 constexpr double kTempoWindowSeconds = 6.0;
 constexpr double kTempoStepSeconds = 0.19;
-// Until the first estimate the period is that of 120 bpm.
+// While every window so far has been silent, the period is that of 120 bpm.
 constexpr double kDefaultPeriodSeconds = 0.5;
-// Stage 3: how strictly beats keep to the period. A beat half a period off costs as much as 500
-// window RMSs of onset strength; 10% off costs 4.5 of them, about what one clear drum hit scores,
-// so a fill or a flam does not pull the beat while a tempo change still can.
+// Stage 3: how strictly beats keep to the period: a spacing that is off the period by a factor f
+// costs kTightness x log(f)^2 window RMSs of onset strength. 10% off costs 4.5 of them, about what
+// one clear drum hit scores, so a fill or a flam does not pull the beat while a tempo change can.
 constexpr double kTightness = 500.0;
 // A hop's score: the kick band's and the snare band's attacks, and half the whole spectrum's onset
 // strength, each scaled to the window's RMS. The drums lead: a sidechained mix, where the bass and
@@ -38,7 +38,7 @@ constexpr double kHalfBeatJump = 20.0;
 // After this long without sound no beat is placed: the music has stopped.
 constexpr double kSilenceLimitSeconds = 1.0;
 // A clear attack: onset strength above the window's RMS. At the end of the sound no beat is placed
-// more than a quarter period after the last one.
+// more than a quarter period after the last clear attack.
 constexpr double kClearAttack = 1.0;
 constexpr double kTrailingPeriods = 0.25;
 // Until the first tempo (the quick timing), a beat is a hop whose score, with the measures scaled
@@ -304,7 +304,7 @@ void BeatTracker::run_chain(std::int64_t until) {
     if (kick_scale_[d] > 0.0) local += kKickWeight * kick_rise_[d] / kick_scale_[d];
     if (onset_scale_[d] > 0.0 && onset_[d] > kClearAttack * onset_scale_[d]) last_attack_ = d;
 
-    const auto nearest = static_cast<std::int64_t>(0.5 * period);
+    const auto nearest = std::max<std::int64_t>(1, static_cast<std::int64_t>(0.5 * period));
     const auto farthest = static_cast<std::int64_t>(2.0 * period);
     double best = 0.0;
     std::int64_t from = -1;

@@ -47,7 +47,7 @@ OnsetFeatures::OnsetFeatures(int sample_rate)
       std::max(snare_bins_[0], bin_of(kSnareBandHz[1], window_, sample_rate, last_bin));
   samples_.assign(static_cast<std::size_t>(window_), 0.0f);
   previous_.assign(static_cast<std::size_t>(last_bin + 1), 0.0f);
-  // The periodic Hann window, as aubio's phase vocoder uses.
+  // The periodic Hann window.
   hann_.resize(static_cast<std::size_t>(window_));
   for (int n = 0; n < window_; ++n) {
     hann_[static_cast<std::size_t>(n)] =

@@ -13,11 +13,11 @@
 // Waveform: the 576 most recent samples as signed 8-bit values in two's complement, sample x
 // becoming round(x x 127) (so -1.0 is 0x81 and +1.0 is 0x7F); samples beyond -1..1 are clipped.
 //
-// Beat: the beats of the mix of all channels, tracked between 75 and 200 bpm from the attacks
-// aubio's phase vocoder shows (src/beat_tracker.hpp tells how), the faster of two tempos an octave
-// apart when the snare says so (drum-and-bass at 174 bpm, not 87), the phase on the kicks and
-// snares. A frame is a beat frame when a beat falls inside it. A beat is decided a few seconds
-// after it (the tempo around it, and the beats after it, settle it): beat_lookahead().
+// Beat: the beats of the mix of all channels, tracked between 75 and 200 bpm from the attacks in
+// its spectrum (src/beat_tracker.hpp tells how), the faster of two tempos an octave apart when the
+// snare says so (drum-and-bass at 174 bpm, not 87), the phase on the kicks and snares. A frame is a
+// beat frame when a beat falls inside it. A beat is decided a few seconds after it (the tempo
+// around it, and the beats after it, settle it): beat_lookahead().
 //
 // Frames: at F frames per second, frame k covers the sample frames from start(k) to start(k + 1),
 // start(k) = floor(k x sample_rate / F). Its spectrum and waveform are taken from the samples that
