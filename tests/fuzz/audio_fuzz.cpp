@@ -44,6 +44,12 @@ std::string g_scratch;
 
 }  // namespace
 
+// libsndfile's Ogg Vorbis reader leaks the Vorbis stream's setup (about 6 KB, from
+// vorbis_info_init) when it refuses a malformed stream: a plain sf_open and nothing else shows it.
+// It is the library's to mend (apehost opens one file per run); the leak checker is told of it so
+// that it finds everything else.
+extern "C" const char* __lsan_default_suppressions() { return "leak:vorbis_info_init\n"; }
+
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   const fs::path dir =
       fs::temp_directory_path() / ("apehost_audio_fuzz_" + std::to_string(getpid()));
