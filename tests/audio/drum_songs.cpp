@@ -53,6 +53,7 @@ struct Plan {
   double humanise = 0.003;  // the hits land up to this many seconds either side of the grid
   double hat_gain = 1.0;
   double kick_gain = 1.0;
+  double snare_gain = 1.0;
   bool crash = false;  // a crash cymbal on the first beat of every eighth bar
   double duck = 0.0;   // how far the bass and pad duck under each kick (the pumping of dance music)
 };
@@ -262,20 +263,46 @@ std::vector<Plan> plans() {
        false,
        26,
        {{11, 86, 86, kHipHop16, 1.0, 1.0, true}}},
+      {"boombap-92-soft-snare",
+       92,
+       44100,
+       1,
+       Swing::sixteenths,
+       0.15,
+       0.004,
+       false,
+       28,
+       {{12, 92, 92, kBoomBap, 1.0, 1.0, true, 4}}},
+      {"dnb-170-soft-snare",
+       170,
+       44100,
+       1,
+       Swing::none,
+       0.0,
+       0.01,
+       true,
+       29,
+       {{22, 170, 170, kTwoStep, 1.0, 1.0, true, 8}}},
   };
-  // The live drummers: looser timing, a crash every eight bars.
   for (Plan& plan : list) {
     const std::string name = plan.name;
+    // The live drummers: looser timing, a crash every eight bars.
     if (name.find("live") != std::string::npos) {
       plan.humanise = 0.008;
       plan.crash = true;
     }
+    // Snares 4.4 dB softer than elsewhere.
+    if (name.find("soft-snare") != std::string::npos) plan.snare_gain = 0.6;
+    if (name == "boombap-94") plan.humanise = 0.006;  // from old records: loose
+    if (name == "house-124-stereo-48k") {
+      plan.hat_gain = 2.2;  // loud open hats on the off-beats over a softer kick
+      plan.kick_gain = 0.7;
+    }
+    if (name == "house-126-pumping") {
+      plan.duck = 0.6;  // rolling bass and pad ducked under each kick, hats between
+      plan.hat_gain = 1.5;
+    }
   }
-  list[1].humanise = 0.006;  // boom-bap from old records: loose
-  list[5].hat_gain = 2.2;    // house with loud open hats on the off-beats ...
-  list[5].kick_gain = 0.7;   // ... over a softer kick
-  list[6].duck = 0.6;        // house pumping: rolling bass ducked under each kick, hats between
-  list[6].hat_gain = 1.5;
   return list;
 }
 
@@ -580,9 +607,9 @@ DrumSong make(const Plan& plan) {
         mix.kick(humanise(at), plan.kick_gain * drums * velocity(kick == 'x' ? 1.0 : 0.5));
       }
       if (fill) {
-        mix.snare(humanise(at), drums * velocity(0.5 + 0.15 * k));
+        mix.snare(humanise(at), plan.snare_gain * drums * velocity(0.5 + 0.15 * k));
       } else if (snare != '.') {
-        mix.snare(humanise(at), drums * velocity(snare == 'x' ? 1.0 : 0.35));
+        mix.snare(humanise(at), plan.snare_gain * drums * velocity(snare == 'x' ? 1.0 : 0.35));
       }
       if (hat != '.') {
         mix.hat(humanise(at), plan.hat_gain * drums * velocity(hat == 'x' ? 1.0 : 0.8), hat == 'o');

@@ -6,7 +6,8 @@
 // a beat tracker meets in dance and pop music: tempos from 90 to 180 bpm, hip-hop and shuffles
 // with swung off-beats, four-on-the-floor house and techno with off-beat bass and hats, rock,
 // two-step drum-and-bass and jungle with ghost notes at 160-180 bpm, a tempo change, a tempo ramp,
-// quiet intros, a loud noise floor, stereo and 48 kHz. The hits are humanised (velocity and a few
+// quiet intros, a breakdown, fills, a loud noise floor, sidechain pumping, soft snares, stereo, 48
+// and 22.05 kHz. The hits are humanised (velocity and a few
 // milliseconds of timing); the beats are the unhumanised grid times of the quarter notes.
 
 #include <string>

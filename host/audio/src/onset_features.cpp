@@ -18,7 +18,7 @@ constexpr int kWindowHops = 4;
 // ones, and the rounding noise of 16-bit files (near -100 dB) does not.
 constexpr float kCompression = 1000.0f;
 constexpr double kKickBandHz[2] = {30.0, 150.0};
-constexpr double kSnareBandHz[2] = {1500.0, 5000.0};
+constexpr double kSnareBandHz[2] = {1500.0, 6000.0};
 constexpr float kSampleLimit = 8.0f;
 // -70 dBFS as the mean square of a hop.
 constexpr double kSilencePower = 1e-7;
