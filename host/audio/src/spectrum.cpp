@@ -47,8 +47,9 @@ SpectrumAnalyser::SpectrumAnalyser() {
   }
   fft_ = new_aubio_fft(kFftSize);
   input_ = new_fvec(kFftSize);
+  complex_ = new_fvec(kFftSize);
   spectrum_ = new_cvec(kFftSize);
-  if (fft_ == nullptr || input_ == nullptr || spectrum_ == nullptr) {
+  if (fft_ == nullptr || input_ == nullptr || complex_ == nullptr || spectrum_ == nullptr) {
     release();
     throw std::bad_alloc();
   }
@@ -58,9 +59,11 @@ SpectrumAnalyser::~SpectrumAnalyser() { release(); }
 
 void SpectrumAnalyser::release() noexcept {
   if (spectrum_ != nullptr) del_cvec(spectrum_);
+  if (complex_ != nullptr) del_fvec(complex_);
   if (input_ != nullptr) del_fvec(input_);
   if (fft_ != nullptr) del_aubio_fft(fft_);
   spectrum_ = nullptr;
+  complex_ = nullptr;
   input_ = nullptr;
   fft_ = nullptr;
 }
@@ -68,7 +71,9 @@ void SpectrumAnalyser::release() noexcept {
 void SpectrumAnalyser::analyse(const float* window, std::uint8_t* bins) {
   for (int n = 0; n < kFftSize; ++n)
     input_->data[n] = window[n] * hann_[static_cast<std::size_t>(n)];
-  aubio_fft_do(fft_, input_, spectrum_);
+  // The magnitudes as aubio_fft_do gives them, without the phases it would also work out.
+  aubio_fft_do_complex(fft_, input_, complex_);
+  aubio_fft_get_norm(complex_, spectrum_);
   // spectrum_ holds N / 2 + 1 magnitudes; the last one (half the rate) has no byte.
   for (int i = 0; i < kSpectrumBins; ++i) bins[i] = spectrum_byte(spectrum_->norm[i]);
 }

@@ -44,6 +44,7 @@ class SpectrumAnalyser {
   std::array<float, kFftSize> hann_{};
   aubio_fft_t* fft_ = nullptr;
   fvec_t* input_ = nullptr;
+  fvec_t* complex_ = nullptr;
   cvec_t* spectrum_ = nullptr;
 };
 

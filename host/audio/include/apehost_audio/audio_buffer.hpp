@@ -1,7 +1,8 @@
 #pragma once
 // Sound as apehost holds it: a whole file decoded into interleaved float samples at the file's own
-// rate. Reading and writing files lives here too; both report failure as one line naming the file
-// and the reason, which the command line prints as it is.
+// rate (the demo track, short files, the tests). Reading and writing whole files lives here too;
+// both report failure as one line naming the file and the reason, which the command line prints as
+// it is. A song of any length is better read in pieces: audio_reader.hpp.
 
 #include <cstddef>
 #include <optional>
@@ -22,7 +23,8 @@ struct AudioBuffer {
 };
 
 // Decodes a whole file: WAV, FLAC, Ogg (Vorbis, Opus), MP3 and whatever else the installed
-// libsndfile reads. Integer formats come out scaled to -1..1. On failure: nothing, and error holds
+// libsndfile reads (AudioReader). Integer formats come out scaled to -1..1. On failure (a rate or
+// channel count out of range, a decoding error, no samples at all): nothing, and error holds
 // "<path>: <reason>".
 std::optional<AudioBuffer> decode_audio_file(const std::string& path, std::string& error);
 
