@@ -8,10 +8,6 @@ import { instantiate } from './wasm_module.mjs';
 import { SOUND_BYTES } from './plugin_host.mjs';
 
 export const FRAMES_PER_SECOND = 60;
-// A song is analysed this far ahead of the frame shown, so the beat tracker (which needs about a
-// third of a second of what follows a beat) has placed every beat by the time its frame shows; as
-// in apehost play.
-export const LOOKAHEAD_SECONDS = 0.5;
 
 export function frameStart(k, rate, fps = FRAMES_PER_SECOND) {
   return Math.floor((k * rate) / fps);
@@ -53,7 +49,7 @@ export class AnalysisModule {
   }
 
   // apehost's streaming analyser (SoundAnalyser) for sound of rate and channelCount.
-  analyser(rate, channelCount, historySeconds = 2) {
+  analyser(rate, channelCount, historySeconds = 8) {
     return new Analyser(this.wasm, rate, channelCount, historySeconds);
   }
 }
@@ -83,6 +79,16 @@ export class Analyser {
     wasm.exports.web_analyser_feed(this.session, frames);
   }
 
+  // The song has ended: its last beats are decided now. Nothing may be fed afterwards.
+  finish() {
+    this.wasm.exports.web_analyser_finish(this.session);
+  }
+
+  // How many sample frames ahead of a frame a song must be fed for its beats to be decided.
+  get lookahead() {
+    return this.wasm.exports.web_analyser_lookahead(this.session);
+  }
+
   get samplesFed() {
     return this.wasm.exports.web_analyser_samples_fed(this.session);
   }
@@ -106,7 +112,8 @@ export function shownChannels(channels) {
   return channels.slice(0, Math.min(channels.length, 2));
 }
 
-// A whole song's frames in order, each analysed once its look-ahead has been fed.
+// A whole song's frames in order, each analysed once the beat tracker's look-ahead past it has been
+// fed (the whole rest of the song near its end), so they are apehost analyse's frames.
 export class SongFrames {
   constructor(analysis, channels, rate, fps = FRAMES_PER_SECOND) {
     this.channels = shownChannels(channels);
@@ -116,16 +123,21 @@ export class SongFrames {
     this.frameCount = Math.ceil((this.length * fps) / rate);
     this.analyser = analysis.analyser(rate, this.channels.length);
     this.next = 0;  // the next frame to analyse
+    this.finished = false;
   }
 
   // Analyses the frames up to and including last (within the song); returns them in order.
   produce(last) {
     const frames = [];
-    const lookahead = Math.round(LOOKAHEAD_SECONDS * this.rate);
+    const lookahead = this.analyser.lookahead;
     for (; this.next <= last && this.next < this.frameCount; ++this.next) {
       const end = frameStart(this.next + 1, this.rate, this.fps);
       const wanted = Math.min(this.length, end + lookahead);
       this.analyser.feed(this.channels, this.analyser.samplesFed, wanted);
+      if (wanted === this.length && !this.finished) {
+        this.analyser.finish();
+        this.finished = true;
+      }
       frames.push(this.analyser.frame(end));
     }
     return frames;

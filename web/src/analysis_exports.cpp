@@ -7,6 +7,7 @@
 #include <cstring>
 #include <new>
 
+#include "apehost_audio/audio_reader.hpp"
 #include "apehost_audio/demo_track.hpp"
 #include "apehost_audio/sound_analysis.hpp"
 
@@ -42,7 +43,7 @@ WEB_EXPORT int web_demo_sample_rate() { return apehost::audio::kDemoSampleRate; 
 
 // A streaming analyser for sound of sample_rate and channels (both positive); null otherwise.
 WEB_EXPORT Session* web_analyser_new(int sample_rate, int channels, double history_seconds) {
-  if (sample_rate <= 0 || channels <= 0) return nullptr;
+  if (!apehost::audio::usable_sound_format(sample_rate, channels)) return nullptr;
   return new (std::nothrow)
       Session{SoundAnalyser(sample_rate, channels, history_seconds), channels};
 }
@@ -71,6 +72,14 @@ WEB_EXPORT float* web_analyser_input(Session* session, int frame_count) {
 WEB_EXPORT void web_analyser_feed(Session* session, int frame_count) {
   if (frame_count <= 0 || static_cast<std::size_t>(frame_count) > session->input_frames) return;
   session->analyser.feed(session->input, static_cast<std::size_t>(frame_count));
+}
+
+// The song's last sample has been fed: its last beats are decided now.
+WEB_EXPORT void web_analyser_finish(Session* session) { session->analyser.finish(); }
+
+// How far ahead of a frame a song must be fed for its frame to be the whole-song analysis's.
+WEB_EXPORT double web_analyser_lookahead(const Session* session) {
+  return static_cast<double>(session->analyser.beat_lookahead());
 }
 
 WEB_EXPORT double web_analyser_samples_fed(const Session* session) {
