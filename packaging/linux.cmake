@@ -44,10 +44,24 @@ install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/LICENSE linu
               ${CMAKE_CURRENT_BINARY_DIR}/changelog.gz
         DESTINATION ${APE_INSTALL_DOCDIR})
 
+# For the package, the installed binaries' debug information is moved out (split_debug.cmake) into
+# packaging/symbols in the build tree, which goes into dist/ beside the .deb as
+# <name>-debug.tar.xz. CPack asks for that through APE_SPLIT_DEBUG; a plain cmake --install
+# installs the binaries as they were built (cmake --install --strip strips them).
+set(symbols_dir ${CMAKE_CURRENT_BINARY_DIR}/symbols)
+set(installed_binaries
+    "\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/apehost"
+    "\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${APE_INSTALL_PLUGINDIR}/coilfx.so"
+    "\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${APE_INSTALL_PLUGINDIR}/blobfx.so")
+install(CODE "
+  if(APE_SPLIT_DEBUG)
+    include(\"${CMAKE_CURRENT_SOURCE_DIR}/split_debug.cmake\")
+    ape_split_debug(\"${CMAKE_OBJCOPY}\" \"${CMAKE_READELF}\" \"\${APE_SPLIT_DEBUG}\"
+                    ${installed_binaries})
+  endif()")
+
 # The .deb: installs into /usr; its library dependencies are computed by dpkg-shlibdeps from the
 # binaries; ffmpeg is the program apehost runs to write videos (demo without a display, render -o).
-# Its binaries are stripped and their debug information goes into a -dbgsym .ddeb, found by
-# build id.
 set(CPACK_GENERATOR DEB)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${ape_maintainer}")
@@ -55,11 +69,17 @@ set(CPACK_DEBIAN_PACKAGE_SECTION sound)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS ffmpeg)
-set(CPACK_DEBIAN_DEBUGINFO_PACKAGE ON)
-set(CPACK_PACKAGE_DESCRIPTION
-    "apehost loads render-effect plug-ins the way a music visualisation host does and shows them \
-live in a window on a song, on the sound a capture device hears or on a built-in demo track, or \
-renders them into videos and pictures, reproducibly. It comes with two plug-ins: Coilform 3D, a \
-lit body with six trailing arms, and Blobform 3D, the smooth surface of six moving balls. Both \
-are drawn by a software renderer in a colour cycled on the beat.")
+set(CPACK_CUSTOM_INSTALL_VARIABLES APE_SPLIT_DEBUG=${symbols_dir})
+set(CPACK_APE_SYMBOLS_DIR ${symbols_dir})
+set(CPACK_APE_SYMBOLS_FORMAT tar.xz)
+set(CPACK_APE_CMAKE_COMMAND ${CMAKE_COMMAND})
+set(CPACK_POST_BUILD_SCRIPTS ${CMAKE_CURRENT_SOURCE_DIR}/debug_archive.cmake)
+# The extended description, in lines of less than 80 characters.
+string(JOIN "\n" CPACK_PACKAGE_DESCRIPTION
+  "apehost loads render-effect plug-ins the way a music visualisation host does,"
+  "and shows them live in a window on a song, on the sound a capture device hears"
+  "or on a built-in demo track, or renders them into videos and pictures,"
+  "reproducibly. It comes with two plug-ins: Coilform 3D, a lit body with six"
+  "trailing arms, and Blobform 3D, the smooth surface of six moving balls, each"
+  "drawn by a software renderer in a colour cycled on the beat.")
 include(CPack)
