@@ -30,7 +30,11 @@ std::string padded(const std::string& text, std::size_t width) {
 void print_folders(const SearchEnvironment& environment, const std::vector<PluginFolder>& search) {
   std::cout << "Folders a plug-in name is looked for in, in this order:\n";
   std::vector<std::pair<std::string, std::string>> lines;
-  if (!environment.plugin_path) lines.emplace_back(kPluginPathVariable, "(not set)");
+  const bool listed = std::any_of(search.begin(), search.end(), [](const PluginFolder& folder) {
+    return folder.kind == PluginFolder::Kind::listed;
+  });
+  if (!listed)
+    lines.emplace_back(kPluginPathVariable, environment.plugin_path ? "(empty)" : "(not set)");
   for (const PluginFolder& folder : search) {
     std::error_code error;
     const bool there = std::filesystem::is_directory(folder.path, error);
@@ -39,8 +43,9 @@ void print_folders(const SearchEnvironment& environment, const std::vector<Plugi
   }
   std::size_t width = 0;
   for (const auto& line : lines) width = std::max(width, line.first.size());
-  for (const auto& [origin, path] : lines)
+  for (const auto& [origin, path] : lines) {
     std::cout << "  " << padded(origin, width) << "  " << path << "\n";
+  }
 }
 
 int run_plugins() {

@@ -98,12 +98,16 @@ TEST(CliPlugins, ListsTheFoldersInOrderAndEveryPluginWithItsNames) {
             out.find((data / "apehost/plugins/probe.so").string()));
 }
 
-TEST(CliPlugins, SaysWhenThePathVariableIsNotSet) {
+TEST(CliPlugins, SaysWhenThePathVariableNamesNoFolder) {
   RunSetup setup;
   setup.environment = {{"APEHOST_PLUGIN_PATH", std::nullopt}};
-  const auto run = run_apehost({"plugins"}, setup);
+  auto run = run_apehost({"plugins"}, setup);
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_NE(run.out.find("  APEHOST_PLUGIN_PATH  (not set)\n"), std::string::npos) << run.out;
+  setup.environment = {{"APEHOST_PLUGIN_PATH", "::"}};
+  run = run_apehost({"plugins"}, setup);
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.out.find("  APEHOST_PLUGIN_PATH  (empty)\n"), std::string::npos) << run.out;
 }
 
 TEST(CliPlugins, ANameSkipsAFileThatDoesNotLoadAndSaysSo) {
