@@ -11,8 +11,9 @@
 #define APE_PANEL_COUNT 1025   /* edit box: how many colours the cycle uses */
 #define APE_PANEL_ON_BEAT 1026 /* check box: a beat makes the cycle jump */
 
-/* At most 31 characters: the label paints its window text from a 32-byte buffer; and short enough
- * to fit the label (67 dialog units, about 20 characters of the label font). */
-#define APE_WEB_ADDRESS "https://example.org"
+/* APE_WEB_ADDRESS, the build setting of the same name (cmake/WebAddress.cmake checks it): at most
+ * 31 characters, since the label paints its window text from a 32-byte buffer; about 20 fit the
+ * label's width (67 dialog units of the label font). */
+#include "ape_web_address.h"
 
 #endif /* APEFW_PANEL_RESOURCE_H */

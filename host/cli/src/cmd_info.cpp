@@ -3,8 +3,10 @@
 #include <iostream>
 #include <memory>
 
+#include "cli/command_options.hpp"
 #include "cli/commands.hpp"
 #include "plugin/plugin_loader.hpp"
+#include "plugin/plugin_search.hpp"
 #include "plugin/settings_blob.hpp"
 
 namespace apehost {
@@ -16,7 +18,7 @@ Command add_info_command(CLI::App& parent) {
   app->add_option("PLUGIN", *plugin, kPluginHelp)->required();
 
   return {app, [plugin] {
-            const PluginModule module = PluginModule::load(resolve_plugin_path(*plugin));
+            const PluginModule module = load_plugin(*plugin, print_note);
             EffectInstance effect = module.create_effect();
             const SettingsBlob blob = effect.save_settings();
             std::cout << "file:        " << module.path() << "\n"

@@ -7,8 +7,10 @@
 #include "base/file_io.hpp"
 #include "base/host_error.hpp"
 #include "cli/cli_values.hpp"
+#include "cli/command_options.hpp"
 #include "cli/commands.hpp"
 #include "plugin/plugin_loader.hpp"
+#include "plugin/plugin_search.hpp"
 #include "plugin/settings_blob.hpp"
 
 namespace apehost {
@@ -36,7 +38,7 @@ int run_settings(const SettingsOptions& o) {
                                        std::to_string(kBlobColours));
     }
   }
-  const PluginModule module = PluginModule::load(resolve_plugin_path(o.plugin));
+  const PluginModule module = load_plugin(o.plugin, print_note);
   EffectInstance effect = module.create_effect();
 
   // Start from the effect's defaults, or from an earlier blob read the way the host reads one.

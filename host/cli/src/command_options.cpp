@@ -20,12 +20,12 @@ ChainPlan plan_chain_of(const ChainOptions& o, const std::vector<std::string>& p
   }
   std::optional<std::uint32_t> ticks;
   if (o.ticks_option && o.ticks_option->count()) ticks = o.ticks;
-  return apehost::plan_chain(plugins, o.settings, ticks, [](const std::string& note) {
-    std::cerr << "apehost: note: " << note << "\n";
-  });
+  return apehost::plan_chain(plugins, o.settings, ticks, print_note);
 }
 
 }  // namespace
+
+void print_note(const std::string& note) { std::cerr << "apehost: note: " << note << "\n"; }
 
 void add_chain_options(CLI::App& app, ChainOptions& o, bool plugins_required) {
   o.plugins_option = app.add_option("PLUGIN", o.plugins,

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "base/host_error.hpp"
+#include "cli/build_info.hpp"
 #include "cli/commands.hpp"
 
 int main(int argc, char** argv) {
@@ -23,7 +24,9 @@ int main(int argc, char** argv) {
       apehost::add_render_command(app),  apehost::add_trace_synth_command(app),
       apehost::add_analyse_command(app), apehost::add_play_command(app),
       apehost::add_devices_command(app), apehost::add_demo_command(app),
+      apehost::add_plugins_command(app),
   };
+  app.set_version_flag("--version", apehost::version_line(), "Show the version and the commit");
 
   // CLI11 would call an unknown command a missing one; name it instead.
   if (argc > 1 && argv[1][0] != '-') {
@@ -41,9 +44,7 @@ int main(int argc, char** argv) {
 
   try {
     app.parse(argc, argv);
-  } catch (const CLI::CallForHelp& e) {
-    return app.exit(e);
-  } catch (const CLI::CallForAllHelp& e) {
+  } catch (const CLI::Success& e) {  // --help, --help-all, --version
     return app.exit(e);
   } catch (const CLI::ParseError& e) {
     std::string help = "apehost --help";

@@ -4,6 +4,7 @@
 
 #include "apefw/ape_abi.h"
 #include "base/file_io.hpp"
+#include "plugin/plugin_search.hpp"
 #include "plugin/tick_count.hpp"
 
 namespace apehost {
@@ -23,7 +24,7 @@ ChainPlan plan_chain(const std::vector<std::string>& plugins,
   }
   ChainPlan plan;
   for (const std::string& plugin : plugins) {
-    plan.modules.push_back(PluginModule::load(resolve_plugin_path(plugin)));
+    plan.modules.push_back(load_plugin(plugin, note));
   }
   for (const std::string& path : settings_files) {
     plan.blobs.push_back(read_file_bytes(path, kMaxSettingsFile));

@@ -2,32 +2,15 @@
 
 #include <dlfcn.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
-#include <filesystem>
 #include <utility>
-#include <vector>
 
 #include "base/host_error.hpp"
 
 namespace apehost {
 namespace {
-
-std::string executable_directory() {
-  std::vector<char> buffer(4096);
-  const ssize_t n = readlink("/proc/self/exe", buffer.data(), buffer.size() - 1);
-  if (n <= 0) return ".";
-  const std::string exe(buffer.data(), static_cast<std::size_t>(n));
-  const auto slash = exe.rfind('/');
-  return slash == std::string::npos ? "." : slash == 0 ? "/" : exe.substr(0, slash);
-}
-
-bool is_file(const std::string& path) {
-  struct stat info {};
-  return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
-}
 
 // dlerror's text usually repeats the path first; the error line names the file once already.
 std::string loader_reason(const std::string& path) {
@@ -42,21 +25,6 @@ std::string loader_reason(const std::string& path) {
 }
 
 }  // namespace
-
-std::string resolve_plugin_path(const std::string& argument) {
-  if (argument.empty() || argument.find_first_of("/.") != std::string::npos) return argument;
-  const std::filesystem::path dir = executable_directory();
-  const std::string file = argument + ".so";
-  // Installed beside apehost, or the build tree: build/<config>/host/apehost next to
-  // build/<config>/<name>/<name>.so.
-  const std::filesystem::path build_tree = (dir / ".." / argument).lexically_normal();
-  for (const std::filesystem::path& candidate :
-       {dir / file, dir / argument / file, build_tree / file}) {
-    if (is_file(candidate.string())) return candidate.lexically_normal().string();
-  }
-  throw bad_input(argument, "no such plug-in (looked for " + file + " in " + dir.string() +
-                                " and " + build_tree.string() + ")");
-}
 
 PluginModule PluginModule::load(const std::string& path) {
   struct stat info {};

@@ -5,12 +5,10 @@
 
 #include <gtest/gtest.h>
 
-#include "base/host_error.hpp"
 #include "fixed_tick.hpp"
 
 namespace {
 
-using apehost::HostError;
 using apehost::PluginModule;
 
 std::uint32_t first_draw_after(std::uint32_t seed) {
@@ -51,18 +49,6 @@ TEST(PluginLoader, EffectsOutliveTheirModuleObject) {
   auto effect = PluginModule::load(PROBEFX_MODULE).create_effect();
   // The module object is gone; the effect's code must still be loaded.
   EXPECT_EQ(effect.describe(), "Render / Probe");
-}
-
-TEST(PluginPath, PathsAreTakenAsGivenAndUnknownNamesRefused) {
-  EXPECT_EQ(apehost::resolve_plugin_path("./coilfx"), "./coilfx");
-  EXPECT_EQ(apehost::resolve_plugin_path("coilfx.so"), "coilfx.so");
-  EXPECT_EQ(apehost::resolve_plugin_path("/x/y"), "/x/y");
-  try {
-    apehost::resolve_plugin_path("nosuchfx");
-    ADD_FAILURE();
-  } catch (const HostError& e) {
-    EXPECT_EQ(std::string(e.what()).rfind("nosuchfx: no such plug-in", 0), 0u) << e.what();
-  }
 }
 
 }  // namespace

@@ -23,6 +23,10 @@ struct ChainOptions {
   CLI::Option* ticks_option = nullptr;
 };
 
+// "apehost: note: <note>" on standard error: something the user should know that does not stop
+// the command (a plug-in file skipped, a settings file longer than a blob).
+void print_note(const std::string& note);
+
 // PLUGIN ... (at least one when required), --settings BLOB ... and --ticks N.
 void add_chain_options(CLI::App& app, ChainOptions& options, bool plugins_required);
 

@@ -23,10 +23,12 @@ Command add_analyse_command(CLI::App& parent);
 Command add_play_command(CLI::App& parent);
 Command add_devices_command(CLI::App& parent);
 Command add_demo_command(CLI::App& parent);
+Command add_plugins_command(CLI::App& parent);
 
 // The help text of every PLUGIN argument.
 inline constexpr const char* kPluginHelp =
-    "Plug-in module: a path to a shared library, or the name coilfx or blobfx (looked up beside "
-    "apehost, then in the build tree it was built in)";
+    "Plug-in module: a path to a shared library, or a name such as coilfx or blobfx, looked for in "
+    "APEHOST_PLUGIN_PATH, ~/.local/share/apehost/plugins, the installed plug-ins, then the build "
+    "tree (apehost plugins lists them)";
 
 }  // namespace apehost

@@ -22,10 +22,11 @@ struct ChainPlan {
   std::optional<std::uint32_t> ticks;            // the tick count to fix; none: the real clock
 };
 
-// Told about a settings file the effects will not read whole ("<file> has N bytes; ...").
+// Told about a settings file the effects will not read whole ("<file> has N bytes; ..."), and about
+// a plug-in file found by name that did not load and was skipped.
 using ChainNote = std::function<void(const std::string&)>;
 
-// Loads the plug-ins (names or paths, see resolve_plugin_path) and reads the settings files, each
+// Loads the plug-ins (names or paths, see plugin_search.hpp) and reads the settings files, each
 // in order; errors name the module or the file. At most one settings file per plug-in: more is the
 // caller's mistake (std::invalid_argument), since only the caller knows where they came from.
 ChainPlan plan_chain(const std::vector<std::string>& plugins,

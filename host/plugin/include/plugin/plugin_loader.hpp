@@ -15,10 +15,7 @@
 
 namespace apehost {
 
-// Turns a plug-in argument (a name or a path) into a file path. An argument without '/' and without
-// '.' is a plug-in name ("coilfx"), looked up beside the apehost executable and then in the build
-// tree it was built in (../coilfx/coilfx.so); anything else is a path, taken as given.
-std::string resolve_plugin_path(const std::string& argument);
+// Plug-ins given by name rather than by path are found by plugin_search.hpp.
 
 class EffectInstance;
 
