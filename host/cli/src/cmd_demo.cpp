@@ -38,6 +38,7 @@ struct DemoOptions {
   double audio_offset_ms = 0.0;
   std::uint64_t frames = 0;
   int crf = kDefaultCrf;
+  std::string speed{kDefaultEncoderSpeed};
   std::string ffmpeg;
   CLI::Option* output_option = nullptr;
 };
@@ -76,9 +77,17 @@ int write_video(const DemoOptions& o, const ChainPlan& plan, const Background& b
   std::cout << "demo: rendering " << total << " frames of " << size.width << "x" << size.height
             << " to " << o.output << "\n"
             << std::flush;
-  SongVideo video(ffmpeg, o.output, size.width, size.height, o.fps, o.crf, &song);
-  const std::uint64_t rendered = render_frames(chain, background, size.width, size.height, total,
-                                               feed_from(frames), video.sink());
+  VideoSettings settings;
+  settings.ffmpeg = ffmpeg;
+  settings.output = o.output;
+  settings.width = size.width;
+  settings.height = size.height;
+  settings.frames_per_second = o.fps;
+  settings.crf = o.crf;
+  settings.speed = o.speed;
+  SongVideo video(settings, &song);
+  const std::uint64_t rendered = render_frames(chain, background, {size.width, size.height, o.fps},
+                                               total, feed_from(frames), video.sink());
   std::error_code error;
   const std::filesystem::path where = std::filesystem::absolute(o.output, error);
   std::cout << "demo: wrote " << (error ? o.output : where.string()) << " (" << rendered
@@ -143,6 +152,7 @@ Command add_demo_command(CLI::App& parent) {
   app->add_option("--crf", o->crf, "Video quality, 0 (lossless) to 51 (worst); default 18")
       ->type_name("N")
       ->check(CLI::Range(0, kMaxCrf));
+  add_speed_option(*app, o->speed);
   app->add_option("--ffmpeg", o->ffmpeg, "The ffmpeg program (default: ffmpeg on PATH)")
       ->type_name("PATH");
   return {app, [o] { return run_demo(*o); }};

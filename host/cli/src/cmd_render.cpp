@@ -35,6 +35,7 @@ struct RenderOptions {
   std::string raw;
   std::string png;
   int crf = kDefaultCrf;
+  std::string speed{kDefaultEncoderSpeed};
   std::string ffmpeg;
   CLI::Option* trace_option = nullptr;
   CLI::Option* audio_option = nullptr;
@@ -44,6 +45,7 @@ struct RenderOptions {
   CLI::Option* raw_option = nullptr;
   CLI::Option* png_option = nullptr;
   CLI::Option* crf_option = nullptr;
+  CLI::Option* speed_option = nullptr;
   CLI::Option* ffmpeg_option = nullptr;
 };
 
@@ -61,8 +63,10 @@ int run_render(const RenderOptions& o) {
   if (o.trace_option->count() && o.fps_option->count()) {
     throw bad_input("--fps", "a trace keeps the frame rate it was recorded at");
   }
-  if (!to_video && (o.crf_option->count() || o.ffmpeg_option->count())) {
-    throw bad_input(o.crf_option->count() ? "--crf" : "--ffmpeg", "only for video output (-o)");
+  for (const CLI::Option* video_only : {o.crf_option, o.speed_option, o.ffmpeg_option}) {
+    if (!to_video && video_only->count()) {
+      throw bad_input(video_only->get_name(), "only for video output (-o)");
+    }
   }
   if (o.png_option->count()) {
     [[maybe_unused]] const FramePattern checked(o.png);  // a bad pattern is refused here
@@ -101,7 +105,15 @@ int run_render(const RenderOptions& o) {
   std::unique_ptr<FrameSink> file_sink;
   FrameSink* sink = nullptr;
   if (to_video) {
-    video.emplace(ffmpeg, o.video, size.width, size.height, fps, o.crf, song ? &*song : nullptr);
+    VideoSettings settings;
+    settings.ffmpeg = ffmpeg;
+    settings.output = o.video;
+    settings.width = size.width;
+    settings.height = size.height;
+    settings.frames_per_second = fps;
+    settings.crf = o.crf;
+    settings.speed = o.speed;
+    video.emplace(settings, song ? &*song : nullptr);
     sink = &video->sink();
   } else if (o.raw_option->count()) {
     file_sink = std::make_unique<RawFrameSink>(o.raw);
@@ -111,7 +123,7 @@ int run_render(const RenderOptions& o) {
     sink = file_sink.get();
   }
   const std::uint64_t rendered =
-      render_frames(chain, background, size.width, size.height, total, feed, *sink);
+      render_frames(chain, background, {size.width, size.height, fps}, total, feed, *sink);
 
   // Status goes where the frames don't.
   std::ostream& status = o.raw == "-" ? std::cerr : std::cout;
@@ -175,6 +187,7 @@ Command add_render_command(CLI::App& parent) {
                                       std::to_string(kDefaultCrf))
                       ->type_name("N")
                       ->check(CLI::Range(0, kMaxCrf));
+  o->speed_option = add_speed_option(*app, o->speed);
   o->ffmpeg_option =
       app->add_option("--ffmpeg", o->ffmpeg, "The ffmpeg program (default: ffmpeg on PATH)")
           ->type_name("PATH");

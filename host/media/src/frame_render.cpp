@@ -2,21 +2,29 @@
 
 #include "base/host_error.hpp"
 #include "media/progress.hpp"
-#include "media/video_encoder.hpp"
 
 namespace apehost {
 
-std::uint64_t render_frames(EffectChain& chain, const Background& background, int width, int height,
-                            std::uint64_t total, const FrameFeed& feed, FrameSink& sink) {
-  FrameBuffer frame;
-  frame.resize(width, height, background.colour);
-  ProgressMeter progress(total);
+std::uint64_t render_frames(EffectChain& chain, const Background& background,
+                            const RenderFormat& format, std::uint64_t total, const FrameFeed& feed,
+                            FrameSink& sink) {
+  // The sink may read the frame last written until the next write returns: each frame is drawn
+  // into the other buffer, starting from the one before.
+  FrameBuffer frames[2];
+  for (FrameBuffer& frame : frames) frame.resize(format.width, format.height, background.colour);
+  ProgressMeter progress(total, format.frames_per_second);
   TraceFrame record;
   std::uint64_t index = 0;
-  for (; index < total && feed(record); ++index) {
-    chain.render(record.sound.data(), record.beat, background, frame);
-    sink.write(index, frame.pixels(), width, height);
-    progress.update(index + 1);
+  try {
+    for (; index < total && feed(record); ++index) {
+      FrameBuffer& frame = frames[index % 2];
+      chain.render(record.sound.data(), record.beat, background, frames[(index + 1) % 2], frame);
+      sink.write(index, frame.pixels(), format.width, format.height);
+      progress.update(index + 1);
+    }
+  } catch (...) {
+    sink.abandon();  // before the frames it may be reading are gone
+    throw;
   }
   sink.finish();
   progress.finish();
@@ -34,15 +42,8 @@ FrameFeed feed_from(const std::vector<audio::SoundFrame>& frames) {
   };
 }
 
-SongVideo::SongVideo(const std::string& ffmpeg, const std::string& output, int width, int height,
-                     int frames_per_second, int crf, const audio::AudioBuffer* song) {
-  VideoSettings settings;
-  settings.ffmpeg = ffmpeg;
-  settings.output = output;
-  settings.width = width;
-  settings.height = height;
-  settings.frames_per_second = frames_per_second;
-  settings.crf = crf;
+SongVideo::SongVideo(VideoSettings settings, const audio::AudioBuffer* song) {
+  settings.audio_wav.clear();
   if (song) {
     settings.audio_wav = directory_.path("sound.wav");
     std::string error;

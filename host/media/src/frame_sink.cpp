@@ -21,14 +21,9 @@ RawFrameSink::RawFrameSink(const std::string& path) : path_(path) {
 }
 
 void RawFrameSink::write(std::uint64_t, const std::uint32_t* pixels, int width, int height) {
-  // Serialised by shifts, so the stream is little-endian whatever the machine.
   const std::size_t count = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
-  bytes_.resize(count * 4);
-  for (std::size_t i = 0; i < count; ++i) {
-    for (int b = 0; b < 4; ++b)
-      bytes_[4 * i + b] = static_cast<unsigned char>(pixels[i] >> (8 * b));
-  }
-  if (std::fwrite(bytes_.data(), 1, bytes_.size(), file_) != bytes_.size()) {
+  const std::span<const unsigned char> bytes = bgr0_.of(pixels, count);
+  if (std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size()) {
     throw failure(path_, "write failed (" + errno_text(errno) + ")");
   }
 }

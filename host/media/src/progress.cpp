@@ -24,7 +24,8 @@ std::string clock_text(double seconds) {
 
 }  // namespace
 
-std::string progress_line(std::uint64_t done, std::uint64_t total, double seconds, int bar_width) {
+std::string progress_line(std::uint64_t done, std::uint64_t total, double seconds,
+                          int frames_per_second, int bar_width) {
   const double fraction = total == 0 ? 1.0 : done >= total ? 1.0 : double(done) / double(total);
   const int filled = static_cast<int>(fraction * bar_width);
   std::string line = "[" + std::string(static_cast<std::size_t>(filled), '#') +
@@ -37,14 +38,19 @@ std::string progress_line(std::uint64_t done, std::uint64_t total, double second
     const double rate = double(done) / seconds;
     std::snprintf(text, sizeof text, "  %.1f fps", rate);
     line += text;
+    if (frames_per_second > 0) {
+      std::snprintf(text, sizeof text, "  %.2fx real time", rate / frames_per_second);
+      line += text;
+    }
     const double left = done >= total ? 0.0 : double(total - done) / rate;
     line += (done >= total ? "  took " + clock_text(seconds) : "  ETA " + clock_text(left));
   }
   return line;
 }
 
-ProgressMeter::ProgressMeter(std::uint64_t total)
+ProgressMeter::ProgressMeter(std::uint64_t total, int frames_per_second)
     : total_(total),
+      frames_per_second_(frames_per_second),
       shown_(isatty(STDERR_FILENO) == 1),
       start_(std::chrono::steady_clock::now()),
       last_draw_(start_) {}
@@ -61,7 +67,8 @@ void ProgressMeter::update(std::uint64_t done) {
   if (done < total_ && now - last_draw_ < std::chrono::milliseconds(100)) return;
   last_draw_ = now;
   const double seconds = std::chrono::duration<double>(now - start_).count();
-  std::fprintf(stderr, "\r%s\x1b[K", progress_line(done, total_, seconds, 30).c_str());
+  std::fprintf(stderr, "\r%s\x1b[K",
+               progress_line(done, total_, seconds, frames_per_second_, 30).c_str());
   std::fflush(stderr);
 }
 
@@ -71,7 +78,8 @@ void ProgressMeter::finish() {
   if (!shown_) return;
   const double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
-  std::fprintf(stderr, "\r%s\x1b[K\n", progress_line(done_, total_, seconds, 30).c_str());
+  std::fprintf(stderr, "\r%s\x1b[K\n",
+               progress_line(done_, total_, seconds, frames_per_second_, 30).c_str());
   std::fflush(stderr);
 }
 

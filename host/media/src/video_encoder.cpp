@@ -60,6 +60,13 @@ std::string file_url(const std::string& path) { return "file:" + path; }
 
 }  // namespace
 
+bool is_encoder_speed(std::string_view name) {
+  for (std::string_view speed : kEncoderSpeeds) {
+    if (speed == name) return true;
+  }
+  return false;
+}
+
 std::string find_program(const std::string& name) {
   if (name.find('/') == std::string::npos) return search_path(name);
   return is_program(name) ? name : "";
@@ -90,7 +97,9 @@ std::vector<std::string> ffmpeg_arguments(const VideoSettings& s) {
   if (!s.audio_wav.empty()) {
     for (const char* a : {"-map", "1:a:0"}) args.push_back(a);
   }
-  for (const char* a : {"-c:v", "libx264", "-preset", "medium", "-crf"}) args.push_back(a);
+  for (const char* a : {"-c:v", "libx264", "-preset"}) args.push_back(a);
+  args.push_back(s.speed);
+  args.push_back("-crf");
   args.push_back(std::to_string(s.crf));
   for (const char* a : {"-pix_fmt", "yuv420p", "-vsync", "cfr", "-r"}) args.push_back(a);
   args.push_back(fps);
@@ -157,10 +166,12 @@ VideoFrameSink::VideoFrameSink(const VideoSettings& settings) : settings_(settin
     throw bad_input(settings.ffmpeg, "cannot run (" + errno_text(spawned) + ")");
   }
   to_ffmpeg_ = fds[1];
+  sender_ = std::thread([this] { send_frames(); });
 }
 
 VideoFrameSink::~VideoFrameSink() {
   if (finished_) return;
+  abandon();
   if (to_ffmpeg_ >= 0) close(to_ffmpeg_);
   if (pid_ > 0) {
     kill(pid_, SIGTERM);
@@ -172,23 +183,76 @@ VideoFrameSink::~VideoFrameSink() {
 }
 
 void VideoFrameSink::write(std::uint64_t, const std::uint32_t* pixels, int width, int height) {
+  // The frame before must be out first: its pixels, or its packed bytes, are free again after.
+  wait_for_sent_frame();
   const std::size_t count = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
-  bytes_.resize(count * 4);
-  for (std::size_t i = 0; i < count; ++i) {
-    for (int b = 0; b < 4; ++b)
-      bytes_[4 * i + b] = static_cast<unsigned char>(pixels[i] >> (8 * b));
+  const std::span<const unsigned char> bytes = bgr0_.of(pixels, count);
+  {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    unsent_ = bytes;
+    sending_ = true;
   }
-  std::size_t done = 0;
-  while (done < bytes_.size()) {
-    // MSG_NOSIGNAL: a dead ffmpeg gives EPIPE here, not a SIGPIPE.
-    const ssize_t n = ::send(to_ffmpeg_, bytes_.data() + done, bytes_.size() - done, MSG_NOSIGNAL);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) fail_with_ffmpeg_status();  // ffmpeg stopped reading: it has failed
-    done += static_cast<std::size_t>(n);
+  changed_.notify_all();
+}
+
+void VideoFrameSink::send_frames() {
+  for (;;) {
+    std::span<const unsigned char> bytes;
+    {
+      std::unique_lock<std::mutex> lock(mutex_);
+      changed_.wait(lock, [this] { return sending_ || stopping_; });
+      if (!sending_) return;
+      bytes = unsent_;
+    }
+    bool sent = true;
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+      // MSG_NOSIGNAL: a dead ffmpeg gives EPIPE here, not a SIGPIPE.
+      const ssize_t n = ::send(to_ffmpeg_, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) {  // ffmpeg stopped reading: it has failed
+        sent = false;
+        break;
+      }
+      done += static_cast<std::size_t>(n);
+    }
+    {
+      const std::lock_guard<std::mutex> lock(mutex_);
+      sending_ = false;
+      send_failed_ = !sent;
+    }
+    changed_.notify_all();
+    if (!sent) return;
   }
 }
 
+void VideoFrameSink::wait_for_sent_frame() {
+  bool failed = false;
+  {
+    std::unique_lock<std::mutex> lock(mutex_);
+    changed_.wait(lock, [this] { return !sending_; });
+    failed = send_failed_;
+  }
+  if (failed) fail_with_ffmpeg_status();
+}
+
+void VideoFrameSink::abandon() noexcept {
+  // A send blocked on an ffmpeg that reads no more ends with the socket shut down.
+  if (to_ffmpeg_ >= 0) shutdown(to_ffmpeg_, SHUT_RDWR);
+  stop_sending();
+}
+
+void VideoFrameSink::stop_sending() {
+  {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    stopping_ = true;
+  }
+  changed_.notify_all();
+  if (sender_.joinable()) sender_.join();
+}
+
 int VideoFrameSink::wait_for_ffmpeg() {
+  stop_sending();
   if (to_ffmpeg_ >= 0) close(to_ffmpeg_);
   to_ffmpeg_ = -1;
   int status = 0;
@@ -209,6 +273,7 @@ HostError VideoFrameSink::ffmpeg_failure(int status) const {
 void VideoFrameSink::fail_with_ffmpeg_status() { throw ffmpeg_failure(wait_for_ffmpeg()); }
 
 void VideoFrameSink::finish() {
+  wait_for_sent_frame();
   const int status = wait_for_ffmpeg();
   if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) throw ffmpeg_failure(status);
   finished_ = true;

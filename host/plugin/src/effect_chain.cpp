@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <stdexcept>
 
 namespace apehost {
 
@@ -28,6 +29,20 @@ std::string EffectChain::description() const {
 void EffectChain::render(const std::uint8_t* sound, bool beat, const Background& background,
                          FrameBuffer& frame) {
   prepare_background(frame.pixels(), frame.pixel_count(), background);
+  draw(sound, beat, frame);
+}
+
+void EffectChain::render(const std::uint8_t* sound, bool beat, const Background& background,
+                         const FrameBuffer& previous, FrameBuffer& frame) {
+  if (&previous == &frame) return render(sound, beat, background, frame);
+  if (previous.width() != frame.width() || previous.height() != frame.height()) {
+    throw std::invalid_argument("EffectChain::render: the frame before has another size");
+  }
+  prepare_background(previous.pixels(), frame.pixels(), frame.pixel_count(), background);
+  draw(sound, beat, frame);
+}
+
+void EffectChain::draw(const std::uint8_t* sound, bool beat, FrameBuffer& frame) {
   for (Entry& entry : effects_) {
     entry.effect.render_frame(sound, beat, frame.pixels(), frame.scratch(), frame.width(),
                               frame.height());

@@ -144,6 +144,22 @@ TEST_F(CliMediaErrors, OptionsThatDoNotFitTogether) {
   EXPECT_FALSE(std::filesystem::exists(dir_ / "r"));
 }
 
+TEST_F(CliMediaErrors, EncoderSpeedsThatX264DoesNotHave) {
+  for (const char* speed : {"fastest", "Medium", "", "placebo", "veryfast,", "6"}) {
+    expect_refused(
+        render_video({"--speed", speed}),
+        {"--speed", "'" + std::string(speed) + "' is not an encoder speed",
+         "ultrafast, superfast, veryfast, faster, fast, medium, slow, slower, veryslow"});
+    expect_refused({"demo", "--video", "-o", video_, "--speed", speed},
+                   {"--speed", "'" + std::string(speed) + "'"}, no_display());
+  }
+  expect_refused(
+      {"render", PROBEFX_MODULE, "--audio", song_, "--raw", dir_ / "r", "--speed", "fast"},
+      {"--speed", "only for video output"});
+  EXPECT_FALSE(std::filesystem::exists(video_));
+  EXPECT_FALSE(std::filesystem::exists(dir_ / "r"));
+}
+
 TEST_F(CliMediaErrors, WindowsWithoutADisplayAndDevicesThatAreNotThere) {
   expect_refused({"play", "--frames", "1"}, {"play: cannot show a window", "no display"},
                  no_display());

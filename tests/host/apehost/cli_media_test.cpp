@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <optional>
 
@@ -10,6 +11,7 @@
 #include "apehost_audio/sound_analysis.hpp"
 #include "host_test_support.hpp"
 #include "media/trace.hpp"
+#include "media/video_encoder.hpp"
 #include "media_test_support.hpp"
 #include "required_tool.hpp"
 
@@ -150,6 +152,51 @@ TEST_F(CliMedia, ATraceRendersToAVideoWithoutSoundAndSongsToPngs) {
   ASSERT_EQ(png.status, 0) << png.err;
   EXPECT_EQ(hosttest::decode_png(dir_ / "p/2.png").width, 16);
   EXPECT_FALSE(std::filesystem::exists(dir_ / "p/3.png"));
+}
+
+// A stand-in for ffmpeg that writes its arguments one a line to a file and takes every frame.
+std::string argument_recorder(const hosttest::ScratchDir& dir, const std::string& record) {
+  const std::string script = dir / "recording-ffmpeg";
+  hosttest::write_script(
+      script, "#!/bin/sh\nprintf '%s\\n' \"$@\" > \"" + record + "\"\ncat > /dev/null\n");
+  return script;
+}
+
+// The value after "-preset" on the recorded command line.
+std::string recorded_preset(const std::string& record) {
+  const auto bytes = read_bytes(record);
+  std::vector<std::string> args(1);
+  for (std::uint8_t b : bytes) {
+    if (b == '\n') {
+      args.emplace_back();
+    } else {
+      args.back() += static_cast<char>(b);
+    }
+  }
+  const auto it = std::find(args.begin(), args.end(), "-preset");
+  return it == args.end() || it + 1 == args.end() ? "(no -preset)" : *(it + 1);
+}
+
+TEST_F(CliMedia, TheEncoderSpeedReachesFfmpegAsX264sPreset) {
+  const std::string record = dir_ / "args.txt";
+  const std::string ffmpeg = argument_recorder(dir_, record);
+  const std::vector<std::string> render = {
+      "render", PROBEFX_MODULE, "--audio", song_, "--size",        "16x8", "--frames",
+      "3",      "--ffmpeg",     ffmpeg,    "-o",  dir_ / "out.mp4"};
+  auto run = run_apehost(render);
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(recorded_preset(record), apehost::kDefaultEncoderSpeed);
+  for (const char* speed : {"veryslow", "ultrafast", "faster"}) {
+    std::vector<std::string> args = render;
+    args.insert(args.end(), {"--speed", speed});
+    run = run_apehost(args);
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(recorded_preset(record), speed);
+  }
+  run = run_apehost({"demo", "--video", "--frames", "2", "--size", "16x8", "--speed", "slow",
+                     "--ffmpeg", ffmpeg, "-o", dir_ / "demo.mp4"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(recorded_preset(record), "slow");
 }
 
 }  // namespace

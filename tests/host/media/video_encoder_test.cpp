@@ -51,6 +51,7 @@ TEST(FfmpegArguments, RawFramesInH264AndAacOut) {
   EXPECT_EQ(after(args, "-framerate"), "25");
   EXPECT_EQ(after(args, "-r"), "25");
   EXPECT_EQ(after(args, "-c:v"), "libx264");
+  EXPECT_EQ(after(args, "-preset"), apehost::kDefaultEncoderSpeed);
   EXPECT_EQ(after(args, "-crf"), "23");
   EXPECT_EQ(after(args, "-pix_fmt"), "yuv420p");
   EXPECT_EQ(after(args, "-vsync"), "cfr");
@@ -65,6 +66,20 @@ TEST(FfmpegArguments, RawFramesInH264AndAacOut) {
   const auto frames = std::find(args.begin(), args.end(), "pipe:0");
   const auto sound = std::find(args.begin(), args.end(), "file:/tmp/x/sound.wav");
   EXPECT_LT(frames, sound);
+}
+
+TEST(FfmpegArguments, TheSpeedIsX264sPreset) {
+  auto s = settings_with_audio();
+  for (std::string_view speed : apehost::kEncoderSpeeds) {
+    EXPECT_TRUE(apehost::is_encoder_speed(speed)) << speed;
+    s.speed = speed;
+    const auto args = apehost::ffmpeg_arguments(s);
+    EXPECT_EQ(after(args, "-preset"), speed);
+    EXPECT_EQ(std::count(args.begin(), args.end(), "-preset"), 1);
+  }
+  EXPECT_TRUE(apehost::is_encoder_speed(apehost::kDefaultEncoderSpeed));
+  for (const char* other : {"", "placebo", "Fast", "fast ", "medium\n"})
+    EXPECT_FALSE(apehost::is_encoder_speed(other)) << other;
 }
 
 TEST(FfmpegArguments, WithoutSoundNoAudioStreamAndNoShortest) {
@@ -240,14 +255,20 @@ TEST(VideoFrameSinkDeathTest, ADeadEncoderDoesNotEndTheProgram) {
       ::testing::ExitedWithCode(0), "");
 }
 
-TEST(ProgressLine, FramesRateAndTimeLeft) {
-  EXPECT_EQ(apehost::progress_line(0, 900, 0.0, 10), "[..........]   0%  0/900 frames");
-  EXPECT_EQ(apehost::progress_line(300, 900, 10.0, 10),
+TEST(ProgressLine, FramesRateSpeedAndTimeLeft) {
+  EXPECT_EQ(apehost::progress_line(0, 900, 0.0, 30, 10), "[..........]   0%  0/900 frames");
+  EXPECT_EQ(apehost::progress_line(300, 900, 10.0, 30, 10),
+            "[###.......]  33%  300/900 frames  30.0 fps  1.00x real time  ETA 0:20");
+  EXPECT_EQ(apehost::progress_line(900, 900, 75.0, 60, 10),
+            "[##########] 100%  900/900 frames  12.0 fps  0.20x real time  took 1:15");
+  EXPECT_EQ(apehost::progress_line(1, 100000, 1.0, 60, 4),
+            "[....]   0%  1/100000 frames  1.0 fps  0.02x real time  ETA 27:46:39");
+  // Faster than real time: 2,700 frames of a 60 frames a second song in 20 s.
+  EXPECT_EQ(apehost::progress_line(2700, 5400, 20.0, 60, 4),
+            "[##..]  50%  2700/5400 frames  135.0 fps  2.25x real time  ETA 0:20");
+  // Without a frame rate, no multiple.
+  EXPECT_EQ(apehost::progress_line(300, 900, 10.0, 0, 10),
             "[###.......]  33%  300/900 frames  30.0 fps  ETA 0:20");
-  EXPECT_EQ(apehost::progress_line(900, 900, 75.0, 10),
-            "[##########] 100%  900/900 frames  12.0 fps  took 1:15");
-  EXPECT_EQ(apehost::progress_line(1, 100000, 1.0, 4),
-            "[....]   0%  1/100000 frames  1.0 fps  ETA 27:46:39");
 }
 
 }  // namespace

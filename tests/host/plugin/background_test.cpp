@@ -59,4 +59,52 @@ TEST(BackgroundModes, ClearKeepAndFadeTheWholeFrame) {
   EXPECT_EQ(frame, (std::vector<std::uint32_t>{0x00001020, 0x00EFEFEF, 0, 0x0090A0B0}));
 }
 
+TEST(BackgroundFade, TwoPixelsAStepGiveFadedPixelForEveryChannelValueAndAmount) {
+  // 257 pixels (an odd count, so the last is done on its own): each channel runs through all 256
+  // values, in another order in each, and the top bytes are not 0.
+  std::vector<std::uint32_t> before;
+  for (std::uint32_t i = 0; i < 257; ++i) {
+    const std::uint32_t x = i & 0xFFu;
+    before.push_back(x | (x ^ 0x5Au) << 8 | (255u - x) << 16 | (x * 37u & 0xFFu) << 24);
+  }
+  for (int amount = -3; amount <= 258; ++amount) {
+    std::vector<std::uint32_t> apart(before.size(), 0x12345678u);
+    apehost::fade_pixels(before.data(), apart.data(), before.size(), amount);
+    std::vector<std::uint32_t> in_place = before;
+    apehost::fade_pixels(in_place.data(), in_place.data(), in_place.size(), amount);
+    for (std::size_t i = 0; i < before.size(); ++i) {
+      ASSERT_EQ(apart[i], faded_pixel(before[i], amount)) << "pixel " << i << " amount " << amount;
+      ASSERT_EQ(in_place[i], apart[i]) << "pixel " << i << " amount " << amount;
+    }
+  }
+}
+
+TEST(BackgroundModes, FromThePreviousFrameIntoAnother) {
+  // Odd counts, so a pixel is left over after the pairs.
+  const std::vector<std::uint32_t> previous = {0x00102030, 0x00FFFFFF, 0x00000005, 0x00A0B0C0,
+                                               0x00010203};
+  Background keep;
+  keep.mode = Background::Mode::keep;
+  Background fade;
+  fade.mode = Background::Mode::fade;
+  fade.fade = 0x10;
+  std::vector<std::uint32_t> frame(previous.size(), 0x00777777);
+  apehost::prepare_background(previous.data(), frame.data(), frame.size(), keep);
+  EXPECT_EQ(frame, previous);
+  frame.assign(previous.size(), 0x00777777);
+  apehost::prepare_background(previous.data(), frame.data(), frame.size(), fade);
+  EXPECT_EQ(frame, (std::vector<std::uint32_t>{0x00001020, 0x00EFEFEF, 0, 0x0090A0B0, 0x00000000}));
+  for (const std::uint32_t colour : {0x00000000u, 0x00123456u, 0x00808080u, 0x00FFFFFFu}) {
+    Background clear;
+    clear.colour = colour;
+    frame.assign(previous.size(), 0x00777777);
+    apehost::prepare_background(previous.data(), frame.data(), frame.size(), clear);
+    EXPECT_EQ(frame, std::vector<std::uint32_t>(previous.size(), colour)) << std::hex << colour;
+    // In place, too, up to the last pixel.
+    frame.assign(previous.size(), 0x00777777);
+    apehost::prepare_background(frame.data(), frame.size(), clear);
+    EXPECT_EQ(frame, std::vector<std::uint32_t>(previous.size(), colour)) << std::hex << colour;
+  }
+}
+
 }  // namespace

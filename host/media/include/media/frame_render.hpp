@@ -15,6 +15,7 @@
 #include "base/file_io.hpp"
 #include "media/frame_sink.hpp"
 #include "media/trace.hpp"
+#include "media/video_encoder.hpp"
 #include "plugin/background.hpp"
 #include "plugin/effect_chain.hpp"
 
@@ -23,10 +24,19 @@ namespace apehost {
 // Produces the sound of the next frame; false when there is none.
 using FrameFeed = std::function<bool(TraceFrame&)>;
 
-// Renders up to total frames of width x height from feed into sink, then finishes the sink.
-// Returns the number of frames rendered.
-std::uint64_t render_frames(EffectChain& chain, const Background& background, int width, int height,
-                            std::uint64_t total, const FrameFeed& feed, FrameSink& sink);
+// What a render makes: frames of width x height, shown frames_per_second a second.
+struct RenderFormat {
+  int width = 0;
+  int height = 0;
+  int frames_per_second = 0;
+};
+
+// Renders up to total frames from feed into sink, then finishes the sink; the progress bar gives
+// the speed as a multiple of real time. Two frames are drawn in turn, so the sink may still be
+// sending one while the next is drawn. Returns the number of frames rendered.
+std::uint64_t render_frames(EffectChain& chain, const Background& background,
+                            const RenderFormat& format, std::uint64_t total, const FrameFeed& feed,
+                            FrameSink& sink);
 
 // The frames of an analysed song, one after another.
 FrameFeed feed_from(const std::vector<audio::SoundFrame>& frames);
@@ -35,8 +45,8 @@ FrameFeed feed_from(const std::vector<audio::SoundFrame>& frames);
 // exactly the samples that were analysed), and the ffmpeg sink that muxes it.
 class SongVideo {
  public:
-  SongVideo(const std::string& ffmpeg, const std::string& output, int width, int height,
-            int frames_per_second, int crf, const audio::AudioBuffer* song);
+  // settings without the sound, which comes from song (none when null).
+  SongVideo(VideoSettings settings, const audio::AudioBuffer* song);
   FrameSink& sink() { return *sink_; }
 
  private:

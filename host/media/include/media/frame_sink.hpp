@@ -10,16 +10,22 @@
 #include <vector>
 
 #include "base/file_io.hpp"
+#include "media/frame_bytes.hpp"
 
 namespace apehost {
 
 class FrameSink {
  public:
   virtual ~FrameSink() = default;
-  // Frame number index (0 first) of width x height pixels 0x00RRGGBB, rows top first.
+  // Frame number index (0 first) of width x height pixels 0x00RRGGBB, rows top first. A sink may
+  // go on reading the pixels until its next write() or finish() returns, so the caller leaves
+  // them unchanged until then.
   virtual void write(std::uint64_t index, const std::uint32_t* pixels, int width, int height) = 0;
   // Flushes and reports any failed write.
   virtual void finish() {}
+  // Stops reading the frame last written, when the render ends on an error before finish(); the
+  // sink is then only destroyed.
+  virtual void abandon() noexcept {}
 };
 
 // All frames back to back in one file (or standard output for "-"): each pixel one little-endian
@@ -35,7 +41,7 @@ class RawFrameSink final : public FrameSink {
   std::string path_;
   UniqueFile owned_;
   std::FILE* file_ = nullptr;
-  std::vector<unsigned char> bytes_;  // one frame, serialised
+  Bgr0Bytes bgr0_;
 };
 
 // A printf-style file name pattern with exactly one integer conversion, "frames/%05d.png": %d, %i

@@ -8,20 +8,41 @@
 // The frames are sent with MSG_NOSIGNAL: an ffmpeg that has died shows as a failed write, which is
 // reported with what ffmpeg said, never as a SIGPIPE that would end the whole program. Nothing here
 // changes how the process handles signals.
+//
+// A thread of the sink's own sends each frame while the caller draws the next, so the two
+// processes work side by side: the caller waits only when ffmpeg has not yet taken the frame
+// before.
 
 #include <sys/types.h>
 
+#include <array>
+#include <condition_variable>
 #include <cstdint>
+#include <mutex>
+#include <span>
 #include <string>
+#include <string_view>
+#include <thread>
 #include <vector>
 
 #include "base/host_error.hpp"
+#include "media/frame_bytes.hpp"
 #include "media/frame_sink.hpp"
 
 namespace apehost {
 
 inline constexpr int kDefaultCrf = 18;  // visually near-lossless for H.264
 inline constexpr int kMaxCrf = 51;
+
+// The encoder's speeds, fastest first: x264's presets, each trading encoding time for a smaller
+// file at the same quality.
+inline constexpr std::array<std::string_view, 9> kEncoderSpeeds = {
+    "ultrafast", "superfast", "veryfast", "faster", "fast", "medium", "slow", "slower", "veryslow"};
+// The fastest speed whose videos keep a luma SSIM of at least 0.99 against the exact frames at the
+// default quality, on the demo and on a real song (docs/benchmarks.md has the measurements).
+inline constexpr std::string_view kDefaultEncoderSpeed = "ultrafast";
+
+bool is_encoder_speed(std::string_view name);
 
 struct VideoSettings {
   std::string ffmpeg;  // the program
@@ -30,7 +51,8 @@ struct VideoSettings {
   int height = 0;
   int frames_per_second = 0;
   int crf = kDefaultCrf;
-  std::string audio_wav;  // muxed as AAC; none when empty
+  std::string speed{kDefaultEncoderSpeed};  // one of kEncoderSpeeds
+  std::string audio_wav;                    // muxed as AAC; none when empty
 };
 
 // A program to run: a name without '/' is looked up on PATH (the first executable file of that
@@ -47,7 +69,8 @@ std::vector<std::string> ffmpeg_arguments(const VideoSettings& settings);
 
 // Starts ffmpeg when made; finish() closes its input, waits for it and reports a failed encode with
 // the last thing ffmpeg said. A sink destroyed without a successful finish() stops ffmpeg and
-// removes the unfinished file.
+// removes the unfinished file. write() hands the frame to the sending thread and returns once the
+// frame before has been sent: a failed send is reported by the next write() or by finish().
 class VideoFrameSink final : public FrameSink {
  public:
   explicit VideoFrameSink(const VideoSettings& settings);
@@ -57,18 +80,31 @@ class VideoFrameSink final : public FrameSink {
 
   void write(std::uint64_t index, const std::uint32_t* pixels, int width, int height) override;
   void finish() override;
+  void abandon() noexcept override;
 
  private:
   HostError ffmpeg_failure(int wait_status) const;
   [[noreturn]] void fail_with_ffmpeg_status();
   int wait_for_ffmpeg();
+  void send_frames();          // the sending thread
+  void wait_for_sent_frame();  // throws when a send failed
+  void stop_sending();
 
   VideoSettings settings_;
   std::string log_path_;
   pid_t pid_ = -1;
   int to_ffmpeg_ = -1;  // our end of the socket that is ffmpeg's standard input
   bool finished_ = false;
-  std::vector<unsigned char> bytes_;
+  Bgr0Bytes bgr0_;
+
+  // Shared with the sending thread, under mutex_.
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::span<const unsigned char> unsent_;  // the frame being sent, while sending_
+  bool sending_ = false;
+  bool stopping_ = false;
+  bool send_failed_ = false;
+  std::thread sender_;
 };
 
 }  // namespace apehost

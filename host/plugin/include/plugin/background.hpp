@@ -36,4 +36,14 @@ constexpr std::uint32_t faded_pixel(std::uint32_t pixel, int amount) noexcept {
 // Readies count pixels for the next frame: filled with the colour, left alone, or faded.
 void prepare_background(std::uint32_t* pixels, std::size_t count, const Background& background);
 
+// The same for a frame drawn into other memory than the frame before it (previous, count pixels
+// that do not overlap pixels): filled with the colour, a copy of previous, or previous faded.
+void prepare_background(const std::uint32_t* previous, std::uint32_t* pixels, std::size_t count,
+                        const Background& background);
+
+// faded_pixel of count pixels from previous into pixels (the same memory, or apart), two pixels a
+// step.
+void fade_pixels(const std::uint32_t* previous, std::uint32_t* pixels, std::size_t count,
+                 int amount) noexcept;
+
 }  // namespace apehost

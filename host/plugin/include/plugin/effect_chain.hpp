@@ -52,6 +52,10 @@ class EffectChain {
   // One frame: the background, then every effect in order.
   void render(const std::uint8_t* sound, bool beat, const Background& background,
               FrameBuffer& frame);
+  // The same in a frame of its own: the background starts from previous, the frame before (of the
+  // same size), which is left as it is.
+  void render(const std::uint8_t* sound, bool beat, const Background& background,
+              const FrameBuffer& previous, FrameBuffer& frame);
 
   // Settings edits, as a host's editor makes them: each effect's blob is saved, changed and loaded
   // back, so the effect's own clamping applies.
@@ -62,6 +66,8 @@ class EffectChain {
   SettingsBlob settings(std::size_t index) { return effects_.at(index).effect.save_settings(); }
 
  private:
+  void draw(const std::uint8_t* sound, bool beat, FrameBuffer& frame);
+
   struct Entry {
     std::string description;
     EffectInstance effect;
