@@ -8,6 +8,7 @@
 #include "base/host_error.hpp"
 #include "cli/cli_values.hpp"
 #include "cli/commands.hpp"
+#include "cli/output_policy.hpp"
 #include "plugin/plugin_loader.hpp"
 #include "plugin/settings_blob.hpp"
 
@@ -21,6 +22,7 @@ struct SettingsOptions {
   bool on_beat = false;
   std::string from;
   std::string output;
+  bool overwrite = false;
   CLI::Option* colours_option = nullptr;
   CLI::Option* count_option = nullptr;
   CLI::Option* on_beat_option = nullptr;
@@ -36,7 +38,13 @@ int run_settings(const SettingsOptions& o) {
                                        std::to_string(kBlobColours));
     }
   }
-  const PluginModule module = PluginModule::load(resolve_plugin_path(o.plugin));
+  const std::string module_path = resolve_plugin_path(o.plugin);
+  CommandFiles files(o.overwrite);
+  files.input("the plug-in", module_path);
+  if (o.from_option->count()) files.input("--from", o.from);
+  files.output("-o", o.output);
+
+  const PluginModule module = PluginModule::load(module_path);
   EffectInstance effect = module.create_effect();
 
   // Start from the effect's defaults, or from an earlier blob read the way the host reads one.
@@ -60,7 +68,7 @@ int run_settings(const SettingsOptions& o) {
 
   effect.load_settings(blob.data(), static_cast<int>(blob.size()));
   const SettingsBlob stored = effect.save_settings();
-  write_file_bytes(o.output, stored.data(), stored.size());
+  write_file_bytes(o.output, stored.data(), stored.size(), files.existing());
 
   std::cout << "wrote " << o.output << " (" << stored.size() << " bytes, " << module.short_name()
             << "):\n"
@@ -98,6 +106,7 @@ Command add_settings_command(CLI::App& parent) {
   app->add_option("-o,--output", o->output, "Settings blob to write")
       ->required()
       ->type_name("BLOB");
+  add_overwrite_flag(*app, o->overwrite);
   return {app, [o] { return run_settings(*o); }};
 }
 

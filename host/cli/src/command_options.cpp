@@ -7,6 +7,7 @@
 #include "cli/cli_values.hpp"
 #include "cli/commands.hpp"
 #include "plugin/demo_chain.hpp"
+#include "plugin/plugin_loader.hpp"
 #include "plugin/tick_count.hpp"
 
 namespace apehost {
@@ -25,7 +26,21 @@ ChainPlan plan_chain_of(const ChainOptions& o, const std::vector<std::string>& p
   });
 }
 
+void add_inputs_of(CommandFiles& files, const ChainOptions& o,
+                   const std::vector<std::string>& plugins) {
+  for (const std::string& plugin : plugins) files.input("the plug-in", resolve_plugin_path(plugin));
+  for (const std::string& blob : o.settings) files.input("--settings", blob);
+}
+
 }  // namespace
+
+void add_chain_inputs(CommandFiles& files, const ChainOptions& o) {
+  add_inputs_of(files, o, o.plugins);
+}
+
+void add_demo_chain_inputs(CommandFiles& files, const ChainOptions& o) {
+  add_inputs_of(files, o, demo_plugins());
+}
 
 void add_chain_options(CLI::App& app, ChainOptions& o, bool plugins_required) {
   o.plugins_option = app.add_option("PLUGIN", o.plugins,

@@ -1,6 +1,7 @@
 #include "media/frame_render.hpp"
 
 #include "base/host_error.hpp"
+#include "base/interruption.hpp"
 #include "media/progress.hpp"
 #include "media/video_encoder.hpp"
 
@@ -14,6 +15,7 @@ std::uint64_t render_frames(EffectChain& chain, const Background& background, in
   TraceFrame record;
   std::uint64_t index = 0;
   for (; index < total && feed(record); ++index) {
+    stop_if_interrupted();
     chain.render(record.sound.data(), record.beat, background, frame);
     sink.write(index, frame.pixels(), width, height);
     progress.update(index + 1);
@@ -34,11 +36,13 @@ FrameFeed feed_from(const std::vector<audio::SoundFrame>& frames) {
   };
 }
 
-SongVideo::SongVideo(const std::string& ffmpeg, const std::string& output, int width, int height,
-                     int frames_per_second, int crf, const audio::AudioBuffer* song) {
+SongVideo::SongVideo(const std::string& ffmpeg, const std::string& output, Existing existing,
+                     int width, int height, int frames_per_second, int crf,
+                     const audio::AudioBuffer* song) {
   VideoSettings settings;
   settings.ffmpeg = ffmpeg;
   settings.output = output;
+  settings.existing = existing;
   settings.width = width;
   settings.height = height;
   settings.frames_per_second = frames_per_second;

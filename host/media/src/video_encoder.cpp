@@ -15,6 +15,7 @@
 
 #include "base/file_io.hpp"
 #include "base/host_error.hpp"
+#include "base/interruption.hpp"
 
 extern char** environ;
 
@@ -104,30 +105,19 @@ std::vector<std::string> ffmpeg_arguments(const VideoSettings& s) {
   return args;
 }
 
-namespace {
-
-// The directory that holds ffmpeg's log, one per process: a sink removes only its own file.
-TemporaryDirectory& log_directory() {
-  static TemporaryDirectory directory;
-  return directory;
-}
-
-}  // namespace
-
 VideoFrameSink::VideoFrameSink(const VideoSettings& settings) : settings_(settings) {
   try {
     check_video_size(settings.width, settings.height);
   } catch (const HostError& e) {
     throw e.about(settings.output);
   }
-  {
-    // Refuse an output that cannot be created before starting ffmpeg, with the same words as the
-    // other outputs; ffmpeg replaces the empty file.
-    UniqueFile probe(std::fopen(settings.output.c_str(), "wb"));
-    if (!probe) throw bad_input(settings.output, "cannot create (" + errno_text(errno) + ")");
-  }
-  static int sinks = 0;
-  log_path_ = log_directory().path("ffmpeg-" + std::to_string(++sinks) + ".log");
+  // An output that cannot be created is refused before ffmpeg starts, with the same words as the
+  // other outputs. ffmpeg writes the temporary (it exists, hence -y), by a name with the output's
+  // extension, from which it takes the container.
+  output_.emplace(settings.output, settings.existing);
+  VideoSettings encoding = settings;
+  encoding.output = output_->path();
+  log_path_ = log_directory_.path("ffmpeg.log");
 
   // A socket rather than a pipe, so that the frames can be sent with MSG_NOSIGNAL. Both ends are
   // closed on exec: ffmpeg gets its end as standard input, duplicated without that flag.
@@ -136,7 +126,7 @@ VideoFrameSink::VideoFrameSink(const VideoSettings& settings) : settings_(settin
     throw failure("ffmpeg", "cannot make a socket (" + errno_text(errno) + ")");
   }
 
-  std::vector<std::string> args = ffmpeg_arguments(settings);
+  std::vector<std::string> args = ffmpeg_arguments(encoding);
   std::vector<char*> argv;
   for (std::string& a : args) argv.push_back(a.data());
   argv.push_back(nullptr);
@@ -153,7 +143,6 @@ VideoFrameSink::VideoFrameSink(const VideoSettings& settings) : settings_(settin
   if (spawned != 0) {
     close(fds[1]);
     pid_ = -1;
-    std::remove(settings.output.c_str());
     throw bad_input(settings.ffmpeg, "cannot run (" + errno_text(spawned) + ")");
   }
   to_ffmpeg_ = fds[1];
@@ -165,10 +154,10 @@ VideoFrameSink::~VideoFrameSink() {
   if (pid_ > 0) {
     kill(pid_, SIGTERM);
     int status = 0;
-    waitpid(pid_, &status, 0);
+    while (waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
+    }
   }
-  std::remove(settings_.output.c_str());
-  std::remove(log_path_.c_str());
+  // The temporary goes with output_, after ffmpeg has stopped writing it.
 }
 
 void VideoFrameSink::write(std::uint64_t, const std::uint32_t* pixels, int width, int height) {
@@ -182,6 +171,7 @@ void VideoFrameSink::write(std::uint64_t, const std::uint32_t* pixels, int width
   while (done < bytes_.size()) {
     // MSG_NOSIGNAL: a dead ffmpeg gives EPIPE here, not a SIGPIPE.
     const ssize_t n = ::send(to_ffmpeg_, bytes_.data() + done, bytes_.size() - done, MSG_NOSIGNAL);
+    stop_if_interrupted();  // a signal ends a send early, with or without a part sent
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) fail_with_ffmpeg_status();  // ffmpeg stopped reading: it has failed
     done += static_cast<std::size_t>(n);
@@ -193,12 +183,15 @@ int VideoFrameSink::wait_for_ffmpeg() {
   to_ffmpeg_ = -1;
   int status = 0;
   while (waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
+    stop_if_interrupted();  // the destructor stops ffmpeg
   }
   pid_ = -1;
   return status;
 }
 
 HostError VideoFrameSink::ffmpeg_failure(int status) const {
+  // An interrupt from the terminal reaches ffmpeg too: its failure is then the interruption.
+  stop_if_interrupted();
   const std::string how = WIFEXITED(status) ? "exit status " + std::to_string(WEXITSTATUS(status))
                                             : "signal " + std::to_string(WTERMSIG(status));
   const std::string said = last_line(log_path_);
@@ -211,8 +204,8 @@ void VideoFrameSink::fail_with_ffmpeg_status() { throw ffmpeg_failure(wait_for_f
 void VideoFrameSink::finish() {
   const int status = wait_for_ffmpeg();
   if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) throw ffmpeg_failure(status);
+  output_->commit();
   finished_ = true;
-  std::remove(log_path_.c_str());
 }
 
 }  // namespace apehost

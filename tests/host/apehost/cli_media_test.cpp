@@ -63,10 +63,10 @@ TEST_F(CliMedia, AnalyseWritesTheSongsFramesAsATraceThatRenderReadsBack) {
            PROBEFX_MODULE}) {
     SCOPED_TRACE(module);
     const auto from_trace = run_apehost({"render", module, "--trace", trace, "--size", "32x24",
-                                         "--ticks", "7", "--raw", dir_ / "trace.raw"});
+                                         "--ticks", "7", "--raw", dir_ / "trace.raw", "-y"});
     ASSERT_EQ(from_trace.status, 0) << from_trace.err;
     const auto from_song = run_apehost({"render", module, "--audio", song_, "--fps", "30", "--size",
-                                        "32x24", "--ticks", "7", "--raw", dir_ / "song.raw"});
+                                        "32x24", "--ticks", "7", "--raw", dir_ / "song.raw", "-y"});
     ASSERT_EQ(from_song.status, 0) << from_song.err;
     EXPECT_NE(from_song.out.find("rendered 66 frames of 32x24 at 30 frames per second"),
               std::string::npos)

@@ -13,6 +13,7 @@
 #include "apehost_audio/audio_buffer.hpp"
 #include "apehost_audio/sound_analysis.hpp"
 #include "base/file_io.hpp"
+#include "base/output_file.hpp"
 #include "media/frame_sink.hpp"
 #include "media/trace.hpp"
 #include "plugin/background.hpp"
@@ -23,8 +24,8 @@ namespace apehost {
 // Produces the sound of the next frame; false when there is none.
 using FrameFeed = std::function<bool(TraceFrame&)>;
 
-// Renders up to total frames of width x height from feed into sink, then finishes the sink.
-// Returns the number of frames rendered.
+// Renders up to total frames of width x height from feed into sink, then finishes the sink; stops
+// (Interrupted) before the next frame when a signal came. Returns the number of frames rendered.
 std::uint64_t render_frames(EffectChain& chain, const Background& background, int width, int height,
                             std::uint64_t total, const FrameFeed& feed, FrameSink& sink);
 
@@ -35,8 +36,8 @@ FrameFeed feed_from(const std::vector<audio::SoundFrame>& frames);
 // exactly the samples that were analysed), and the ffmpeg sink that muxes it.
 class SongVideo {
  public:
-  SongVideo(const std::string& ffmpeg, const std::string& output, int width, int height,
-            int frames_per_second, int crf, const audio::AudioBuffer* song);
+  SongVideo(const std::string& ffmpeg, const std::string& output, Existing existing, int width,
+            int height, int frames_per_second, int crf, const audio::AudioBuffer* song);
   FrameSink& sink() { return *sink_; }
 
  private:

@@ -12,10 +12,13 @@
 #include <sys/types.h>
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "base/file_io.hpp"
 #include "base/host_error.hpp"
+#include "base/output_file.hpp"
 #include "media/frame_sink.hpp"
 
 namespace apehost {
@@ -26,6 +29,7 @@ inline constexpr int kMaxCrf = 51;
 struct VideoSettings {
   std::string ffmpeg;  // the program
   std::string output;
+  Existing existing = Existing::refuse;  // whether an existing output may be replaced
   int width = 0;
   int height = 0;
   int frames_per_second = 0;
@@ -45,9 +49,11 @@ void check_video_size(int width, int height);
 // The whole ffmpeg command line, program first.
 std::vector<std::string> ffmpeg_arguments(const VideoSettings& settings);
 
-// Starts ffmpeg when made; finish() closes its input, waits for it and reports a failed encode with
-// the last thing ffmpeg said. A sink destroyed without a successful finish() stops ffmpeg and
-// removes the unfinished file.
+// Starts ffmpeg when made, writing to a temporary beside the output (an OutputFile); finish()
+// closes its input, waits for it, reports a failed encode with the last thing ffmpeg said, and puts
+// the video in place only when ffmpeg exited with status 0. A sink destroyed without a successful
+// finish() (a failure, an interruption) stops ffmpeg and removes the temporary: the output is left
+// as it was.
 class VideoFrameSink final : public FrameSink {
  public:
   explicit VideoFrameSink(const VideoSettings& settings);
@@ -64,6 +70,8 @@ class VideoFrameSink final : public FrameSink {
   int wait_for_ffmpeg();
 
   VideoSettings settings_;
+  std::optional<OutputFile> output_;
+  TemporaryDirectory log_directory_;  // ffmpeg's log
   std::string log_path_;
   pid_t pid_ = -1;
   int to_ffmpeg_ = -1;  // our end of the socket that is ffmpeg's standard input
