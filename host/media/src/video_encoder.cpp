@@ -192,11 +192,18 @@ int VideoFrameSink::wait_for_ffmpeg() {
 HostError VideoFrameSink::ffmpeg_failure(int status) const {
   // An interrupt from the terminal reaches ffmpeg too: its failure is then the interruption.
   stop_if_interrupted();
-  const std::string how = WIFEXITED(status) ? "exit status " + std::to_string(WEXITSTATUS(status))
-                                            : "signal " + std::to_string(WTERMSIG(status));
-  const std::string said = last_line(log_path_);
-  return failure(settings_.output,
-                 "ffmpeg failed (" + how + ")" + (said.empty() ? "" : ": " + said));
+  const std::string how = !WIFEXITED(status) ? " (signal " + std::to_string(WTERMSIG(status)) + ")"
+                          : WEXITSTATUS(status) != 0
+                              ? " (exit status " + std::to_string(WEXITSTATUS(status)) + ")"
+                              : "";
+  // What ffmpeg said of the temporary it wrote is said of the output.
+  std::string said = last_line(log_path_);
+  for (const std::string& name : {"file:" + output_->path(), output_->path()}) {
+    for (auto at = said.find(name); at != std::string::npos; at = said.find(name, at + 1)) {
+      said.replace(at, name.size(), settings_.output);
+    }
+  }
+  return failure(settings_.output, "ffmpeg failed" + how + (said.empty() ? "" : ": " + said));
 }
 
 void VideoFrameSink::fail_with_ffmpeg_status() { throw ffmpeg_failure(wait_for_ffmpeg()); }
@@ -204,6 +211,9 @@ void VideoFrameSink::fail_with_ffmpeg_status() { throw ffmpeg_failure(wait_for_f
 void VideoFrameSink::finish() {
   const int status = wait_for_ffmpeg();
   if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) throw ffmpeg_failure(status);
+  // A write of the file's end that failed (a full disk) is on ffmpeg's log, yet it exits with 0:
+  // at -loglevel error, whatever it said is an error.
+  if (!last_line(log_path_).empty()) throw ffmpeg_failure(status);
   output_->commit();
   finished_ = true;
 }

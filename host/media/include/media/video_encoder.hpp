@@ -51,9 +51,10 @@ std::vector<std::string> ffmpeg_arguments(const VideoSettings& settings);
 
 // Starts ffmpeg when made, writing to a temporary beside the output (an OutputFile); finish()
 // closes its input, waits for it, reports a failed encode with the last thing ffmpeg said, and puts
-// the video in place only when ffmpeg exited with status 0. A sink destroyed without a successful
-// finish() (a failure, an interruption) stops ffmpeg and removes the temporary: the output is left
-// as it was.
+// the video in place only when ffmpeg exited with status 0 and said nothing (it logs errors only,
+// and exits with 0 when the disk fills up as it writes the file's end). A sink destroyed without a
+// successful finish() (a failure, an interruption) stops ffmpeg and removes the temporary: the
+// output is left as it was.
 class VideoFrameSink final : public FrameSink {
  public:
   explicit VideoFrameSink(const VideoSettings& settings);
