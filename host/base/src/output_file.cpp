@@ -77,6 +77,7 @@ HostError series_full(const NumberedName& name_of) {
 
 OutputFile::OutputFile(const std::string& target, Existing existing)
     : target_(target), destination_(target), path_(target), existing_(existing) {
+  if (target.empty()) throw bad_input("", "an output needs a file name, not an empty one");
   struct stat link_info {};
   const bool exists = lstat(target.c_str(), &link_info) == 0;
   struct stat info {};

@@ -53,6 +53,7 @@ CommandFiles::Conflict CommandFiles::conflict(const std::string& path, const Inp
 }
 
 void CommandFiles::output(const std::string& option, const std::string& path) const {
+  if (path.empty()) throw bad_input(option, "an empty file name");
   const Input* input = nullptr;
   switch (conflict(path, input)) {
     case Conflict::none:

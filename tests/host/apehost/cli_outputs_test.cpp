@@ -197,13 +197,16 @@ TEST_F(CliOutputs, APatternIsRefusedWhenAnyFrameFileOfTheRunExists) {
             (std::vector<std::uint8_t>{'l', 'a', 't', 'e', 'r'}));
 }
 
-TEST_F(CliOutputs, DevicesNeedNoYAndDirectoriesAreNoOutput) {
+TEST_F(CliOutputs, DevicesNeedNoYAndDirectoriesAndEmptyNamesAreNoOutput) {
   expect_written({"render", module_, "--trace", trace_, "--size", "16x3", "--raw", "/dev/null"});
   expect_written({"trace-synth", "--frames", "2", "-o", "/dev/null"});
   fs::create_directories(dir_ / "out");
   for (const auto& [name, args] : writers(dir_ / "out")) {
     SCOPED_TRACE(name);
     expect_refused(with(args, "-y"), {dir_ / "out is a directory"});
+    auto unnamed = args;
+    unnamed.back() = "";
+    expect_refused(unnamed, {": an empty file name"});
   }
 }
 
