@@ -1,6 +1,8 @@
 // libFuzzer target: apehost's readers and its command line, in-process. Only clear errors, never a
 // crash: every run ends with status 0, 1 or 2, and a failing one says why on standard error in one
-// line "apehost: ..." (after any "apehost: note: ..." lines).
+// line "apehost: ..." (after any "apehost: note: ..." lines). And no lost file: after every command
+// line, no file of the scratch directory has changed or gone unless the command named it as an
+// output (or a link to it) and gave -y, and no temporary is left.
 //
 // Byte 0 chooses what the rest is:
 //   0: a sound trace file. It is read to the end; one that reads is written again with the trace
@@ -10,8 +12,10 @@
 //      the rest are the arguments, separated by zero bytes. The argument "@t" or "@s" names that
 //      file (as a trace or a settings blob: the same file), "@v" a valid three-frame trace, "@c"
 //      and "@b" the coilfx and blobfx modules, "@o" an output file, "@p" a PNG name pattern, "@d" a
-//      directory. A file that starts like a shared library is not tried (the dynamic loader is
-//      not what this target tests). Every other argument is passed as it is, but never one with a
+//      directory, "@e" a file that exists ("existing-0.png", so the pattern existing-%d.png
+//      meets it), "@l" a symbolic and "@h" a hard link to the valid trace. A file that starts
+//      like a shared library is not tried (the dynamic loader is not what this target tests). Every
+//      other argument is passed as it is, but never one with a
 //      '/', so that no file outside the scratch directory (the working directory of the run) is
 //      touched, and never a frame size over 512 x 512 nor a trace-synth of more than 64 frames, so
 //      that one run stays small; nor a command that opens a window or an audio device, decodes a
@@ -19,6 +23,7 @@
 
 #include <dlfcn.h>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdint>
@@ -29,10 +34,13 @@
 #include <fstream>
 #include <iostream>
 #include <iterator>
+#include <map>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "base/host_error.hpp"
+#include "media/frame_sink.hpp"
 #include "media/trace.hpp"
 #include "media/trace_synth.hpp"
 
@@ -43,7 +51,12 @@ namespace {
 namespace fs = std::filesystem;
 
 fs::path g_scratch;
-std::string g_input, g_valid_trace, g_output, g_pattern, g_directory, g_errors;
+std::string g_input, g_valid_trace, g_output, g_pattern, g_directory, g_errors, g_existing,
+    g_symbolic_link, g_hard_link;
+std::vector<std::uint8_t> g_valid_trace_bytes;
+constexpr char kExistingBytes[] = "a file of the user's\n";
+// Frame numbers looked at for a PNG pattern: more than any run here renders (64 frames at most).
+constexpr std::uint64_t kFramesChecked = 100;
 
 [[noreturn]] void fail(const std::string& why) {
   std::fprintf(stderr, "apehost case failed: %s\n", why.c_str());
@@ -66,9 +79,26 @@ void clean_scratch() {
   std::error_code error;
   for (const auto& entry : fs::directory_iterator(g_scratch, error)) {
     const std::string path = entry.path().string();
-    if (path == g_valid_trace || path == g_directory) continue;
+    if (path == g_valid_trace || path == g_directory || path == g_existing ||
+        path == g_symbolic_link || path == g_hard_link)
+      continue;
     fs::remove_all(entry.path(), error);
   }
+}
+
+// The fixed files as they are at the start: a run that was allowed to replace one (-y) does not
+// change what the next run finds.
+void restore_fixed_files() {
+  std::error_code error;
+  for (const std::string& path : {g_valid_trace, g_existing, g_symbolic_link, g_hard_link}) {
+    fs::remove(path, error);
+  }
+  write_file(g_valid_trace, g_valid_trace_bytes.data(), g_valid_trace_bytes.size());
+  write_file(g_existing, reinterpret_cast<const std::uint8_t*>(kExistingBytes),
+             sizeof kExistingBytes - 1);
+  fs::create_symlink(g_valid_trace, g_symbolic_link, error);
+  if (!error) fs::create_hard_link(g_valid_trace, g_hard_link, error);
+  if (error) fail("cannot make the links: " + error.message());
 }
 
 void remove_scratch() {
@@ -161,6 +191,107 @@ bool too_large(const std::string& argument, const std::string& previous) {
 // Whether a command line would open a window or an audio device, decode a song or start ffmpeg:
 // those are the libraries' and the programs' inputs, not the readers this target is about, and a
 // demo would render 30 seconds of video in one run.
+// A file of the scratch directory as a run found it: its identity and bytes (a link's: where it
+// points).
+struct FileState {
+  ino_t inode = 0;
+  std::string bytes;
+  bool operator==(const FileState&) const = default;
+};
+
+std::map<std::string, FileState> scratch_files() {
+  std::map<std::string, FileState> files;
+  std::error_code error;
+  for (const auto& entry : fs::recursive_directory_iterator(g_scratch, error)) {
+    const std::string path = entry.path().string();
+    if (path == g_errors) continue;  // ours: the run's standard error
+    struct stat info {};
+    if (lstat(path.c_str(), &info) != 0) continue;
+    FileState state;
+    state.inode = info.st_ino;
+    if (S_ISLNK(info.st_mode)) {
+      state.bytes = fs::read_symlink(entry.path(), error).string();
+    } else if (S_ISREG(info.st_mode)) {
+      const std::vector<std::uint8_t> bytes = read_file(path);
+      state.bytes.assign(bytes.begin(), bytes.end());
+    }
+    files[path] = state;
+  }
+  return files;
+}
+
+// The files a command line names as outputs (-o, --output, --raw, --png, in every spelling CLI11
+// takes: "-o F", "-oF", "--raw F", "--raw=F", and -o at the end of a cluster of short flags),
+// with the files that links among them name; and whether it gives -y (--overwrite, or y in a
+// cluster of short flags).
+struct NamedOutputs {
+  std::set<std::string> files;
+  bool overwrite = false;
+};
+
+NamedOutputs named_outputs(const std::vector<std::string>& args) {
+  NamedOutputs named;
+  std::vector<std::string> values;
+  std::vector<std::string> patterns;
+  for (std::size_t i = 1; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    const std::string next = i + 1 < args.size() ? args[i + 1] : "";
+    for (const char* option : {"--output", "--raw", "--png"}) {
+      const std::string name = option;
+      std::vector<std::string>& into = name == "--png" ? patterns : values;
+      if (a == name) into.push_back(next);
+      if (a.rfind(name + "=", 0) == 0) into.push_back(a.substr(name.size() + 1));
+    }
+    if (a.rfind("--overwrite", 0) == 0) named.overwrite = true;
+    if (a.size() >= 2 && a[0] == '-' && a[1] != '-') {
+      // A cluster of short flags: y sets -y; o takes the rest, or the next argument.
+      for (std::size_t k = 1; k < a.size(); ++k) {
+        if (a[k] == 'y') named.overwrite = true;
+        if (a[k] == 'o') {
+          values.push_back(k + 1 < a.size() ? a.substr(k + 1) : next);
+          break;
+        }
+      }
+    }
+  }
+  for (const std::string& pattern : patterns) {
+    try {
+      const apehost::FramePattern frames(pattern);
+      for (std::uint64_t n = 0; n < kFramesChecked; ++n) values.push_back(frames.format(n));
+    } catch (const apehost::HostError&) {
+      // Not a pattern: the run refuses it.
+    }
+  }
+  for (const std::string& value : values) {
+    if (value.empty()) continue;
+    const fs::path path = fs::path(value).is_absolute() ? fs::path(value) : g_scratch / value;
+    named.files.insert(path.lexically_normal().string());
+    std::error_code error;
+    const fs::path real = fs::canonical(path, error);
+    if (!error) named.files.insert(real.string());
+  }
+  return named;
+}
+
+// After a run: every file that was there is as it was, unless the command named it as an output
+// and gave -y; every new file is one it named; no temporary is left.
+void check_no_file_lost(const std::map<std::string, FileState>& before,
+                        const std::map<std::string, FileState>& after,
+                        const std::vector<std::string>& args, const std::string& command) {
+  const NamedOutputs named = named_outputs(args);
+  for (const auto& [path, state] : before) {
+    const auto now = after.find(path);
+    if (now != after.end() && now->second == state) continue;
+    if (named.overwrite && named.files.count(path)) continue;
+    fail(command + ": " + path + (now == after.end() ? " is gone" : " changed"));
+  }
+  for (const auto& [path, state] : after) {
+    if (before.count(path)) continue;
+    if (path.find(".apehost-") != std::string::npos) fail(command + ": left " + path);
+    if (!named.files.count(path)) fail(command + ": wrote " + path + ", which it did not name");
+  }
+}
+
 bool reaches_devices_or_media(const std::vector<std::string>& args) {
   bool render = false;
   for (std::size_t i = 1; i < args.size(); ++i) {
@@ -219,11 +350,19 @@ void command_line_case(const std::uint8_t* data, std::size_t size) {
       current = g_pattern;
     else if (current == "@d")
       current = g_directory;
+    else if (current == "@e")
+      current = g_existing;
+    else if (current == "@l")
+      current = g_symbolic_link;
+    else if (current == "@h")
+      current = g_hard_link;
     args.push_back(current);
     current.clear();
     if (args.size() > 24) return;
   }
   if (reaches_devices_or_media(args)) return;
+  restore_fixed_files();
+  const std::map<std::string, FileState> before = scratch_files();
   std::vector<char*> argv;
   for (std::string& a : args) argv.push_back(a.data());
   argv.push_back(nullptr);
@@ -257,6 +396,7 @@ void command_line_case(const std::uint8_t* data, std::size_t size) {
     const std::vector<std::uint8_t> err = read_file(g_errors);
     check_one_line(std::string(err.begin(), err.end()), "apehost" + command, "apehost: ", true);
   }
+  check_no_file_lost(before, scratch_files(), args, "apehost" + command);
 }
 
 }  // namespace
@@ -272,11 +412,15 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
   g_pattern = (g_scratch / "frame-%03d.png").string();
   g_directory = (g_scratch / "dir").string();
   g_errors = (g_scratch / "errors").string();
+  g_existing = (g_scratch / "existing-0.png").string();
+  g_symbolic_link = (g_scratch / "symbolic-link").string();
+  g_hard_link = (g_scratch / "hard-link").string();
   fs::create_directory(g_directory);
   apehost::TraceWriter writer(g_valid_trace, 30);
   apehost::TraceSynthesizer synth(7);
   for (int i = 0; i < 3; ++i) writer.write(synth.next());
   writer.close();
+  g_valid_trace_bytes = read_file(g_valid_trace);
   // The modules stay loaded from here on: the host's own loads of them only count references, so
   // they are not mapped and instrumented anew for every input.
   for (const char* module : {COILFX_MODULE, BLOBFX_MODULE}) {

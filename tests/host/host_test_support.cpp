@@ -8,7 +8,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -109,12 +111,14 @@ void write_numbered_trace(const std::string& path, int frames, std::uint32_t fps
   writer.close();
 }
 
-RunResult run_program(const std::vector<std::string>& command, const RunSetup& setup) {
+StartedProgram::StartedProgram(const std::vector<std::string>& command, const RunSetup& setup) {
   char out_name[] = "/tmp/apehost_outXXXXXX";
   char err_name[] = "/tmp/apehost_errXXXXXX";
   const int out_fd = mkstemp(out_name);
   const int err_fd = mkstemp(err_name);
   if (out_fd < 0 || err_fd < 0) throw std::runtime_error("mkstemp failed");
+  out_name_ = out_name;
+  err_name_ = err_name;
 
   std::vector<std::string> argv_text = command;
   std::vector<char*> argv;
@@ -150,25 +154,57 @@ RunResult run_program(const std::vector<std::string>& command, const RunSetup& s
   posix_spawn_file_actions_destroy(&actions);
   close(out_fd);
   close(err_fd);
-  if (spawned != 0) throw std::runtime_error("cannot run " + command.front());
+  if (spawned != 0) {
+    unlink(out_name);
+    unlink(err_name);
+    throw std::runtime_error("cannot run " + command.front());
+  }
+  pid_ = pid;
+}
 
+StartedProgram::~StartedProgram() {
+  if (pid_ <= 0) return;
+  kill(pid_, SIGKILL);
+  wait();
+}
+
+RunResult StartedProgram::wait() {
   int wait_status = 0;
-  waitpid(pid, &wait_status, 0);
+  waitpid(pid_, &wait_status, 0);
+  pid_ = -1;
   RunResult result;
-  result.status = WIFEXITED(wait_status) ? WEXITSTATUS(wait_status) : 128 + WTERMSIG(wait_status);
-  const auto out = read_bytes(out_name);
-  const auto err = read_bytes(err_name);
+  result.signal = WIFSIGNALED(wait_status) ? WTERMSIG(wait_status) : 0;
+  result.status = WIFEXITED(wait_status) ? WEXITSTATUS(wait_status) : 128 + result.signal;
+  const auto out = read_bytes(out_name_);
+  const auto err = read_bytes(err_name_);
   result.out.assign(out.begin(), out.end());
   result.err.assign(err.begin(), err.end());
-  unlink(out_name);
-  unlink(err_name);
+  unlink(out_name_.c_str());
+  unlink(err_name_.c_str());
   return result;
+}
+
+RunResult run_program(const std::vector<std::string>& command, const RunSetup& setup) {
+  return StartedProgram(command, setup).wait();
+}
+
+std::vector<std::string> directory_names(const std::string& dir) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+    names.push_back(entry.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
 }
 
 #ifdef APEHOST_EXE
 RunResult run_apehost(const std::vector<std::string>& args) { return run_apehost(args, {}); }
 
-RunResult run_apehost(const std::vector<std::string>& args, const RunSetup& setup) {
+namespace {
+
+// The command line and setup that run apehost as the tests run it.
+std::pair<std::vector<std::string>, RunSetup> apehost_command(const std::vector<std::string>& args,
+                                                              const RunSetup& setup) {
   std::vector<std::string> command = setup.wrapper;
   command.push_back(APEHOST_EXE);
   command.insert(command.end(), args.begin(), args.end());
@@ -188,7 +224,20 @@ RunResult run_apehost(const std::vector<std::string>& args, const RunSetup& setu
         {"ASAN_OPTIONS",
          std::string(old && *old ? std::string(old) + ":" : "") + "detect_leaks=0"});
   }
+  return {command, child};
+}
+
+}  // namespace
+
+RunResult run_apehost(const std::vector<std::string>& args, const RunSetup& setup) {
+  const auto [command, child] = apehost_command(args, setup);
   return run_program(command, child);
+}
+
+std::unique_ptr<StartedProgram> start_apehost(const std::vector<std::string>& args,
+                                              const RunSetup& setup) {
+  const auto [command, child] = apehost_command(args, setup);
+  return std::make_unique<StartedProgram>(command, child);
 }
 #endif
 

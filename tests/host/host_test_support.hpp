@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 #include <utility>
@@ -58,6 +59,7 @@ void write_numbered_trace(const std::string& path, int frames, std::uint32_t fps
 
 struct RunResult {
   int status = -1;  // exit status, or 128 + signal
+  int signal = 0;   // the signal that ended it, 0 when it exited
   std::string out;
   std::string err;
 };
@@ -75,6 +77,28 @@ RunResult run_apehost(const std::vector<std::string>& args, const RunSetup& setu
 
 // Runs any program (looked up on PATH), capturing both streams.
 RunResult run_program(const std::vector<std::string>& argv, const RunSetup& setup = {});
+
+// A program started and left running, e.g. to be interrupted; wait() gives what run_program gives.
+// One not waited for is killed when this goes.
+class StartedProgram {
+ public:
+  StartedProgram(const std::vector<std::string>& argv, const RunSetup& setup);
+  ~StartedProgram();
+  StartedProgram(const StartedProgram&) = delete;
+  StartedProgram& operator=(const StartedProgram&) = delete;
+  int pid() const { return pid_; }
+  RunResult wait();
+
+ private:
+  int pid_ = -1;
+  std::string out_name_;
+  std::string err_name_;
+};
+std::unique_ptr<StartedProgram> start_apehost(const std::vector<std::string>& args,
+                                              const RunSetup& setup = {});
+
+// The names in a directory (not recursive), sorted.
+std::vector<std::string> directory_names(const std::string& dir);
 
 // Words of a raw frame stream, little-endian.
 std::vector<std::uint32_t> raw_words(const std::vector<std::uint8_t>& bytes);

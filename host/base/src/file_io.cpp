@@ -33,14 +33,11 @@ std::vector<std::uint8_t> read_file_bytes(const std::string& path, std::size_t m
   return bytes;
 }
 
-void write_file_bytes(const std::string& path, const std::uint8_t* bytes, std::size_t count) {
-  UniqueFile file(std::fopen(path.c_str(), "wb"));
-  if (!file) throw bad_input(path, "cannot create (" + errno_text(errno) + ")");
-  if (std::fwrite(bytes, 1, count, file.get()) != count) {
-    throw failure(path, "write failed (" + errno_text(errno) + ")");
-  }
-  if (std::fclose(file.release()) != 0)
-    throw failure(path, "write failed (" + errno_text(errno) + ")");
+void write_file_bytes(const std::string& path, const std::uint8_t* bytes, std::size_t count,
+                      Existing existing) {
+  OutputFile file(path, existing);
+  file.write(bytes, count);
+  file.commit();
 }
 
 TemporaryDirectory::TemporaryDirectory() {

@@ -7,6 +7,7 @@
 #include "apehost_audio/sound_analysis.hpp"
 #include "cli/command_options.hpp"
 #include "cli/commands.hpp"
+#include "cli/output_policy.hpp"
 #include "media/song_file.hpp"
 #include "media/trace.hpp"
 
@@ -17,12 +18,16 @@ struct AnalyseOptions {
   std::string audio;
   std::string output;
   int fps = audio::kDefaultFramesPerSecond;
+  bool overwrite = false;
 };
 
 int run_analyse(const AnalyseOptions& o) {
+  CommandFiles files(o.overwrite);
+  files.input("the song", o.audio);
+  files.output("-o", o.output);
   const audio::AudioBuffer song = load_audio(o.audio);
   const std::vector<audio::SoundFrame> frames = audio::analyse(song, o.fps);
-  TraceWriter writer(o.output, static_cast<std::uint32_t>(o.fps));
+  TraceWriter writer(o.output, static_cast<std::uint32_t>(o.fps), files.existing());
   std::uint64_t beats = 0;
   TraceFrame record;
   for (const audio::SoundFrame& frame : frames) {
@@ -53,6 +58,7 @@ Command add_analyse_command(CLI::App& parent) {
   add_fps_option(
       *app, o->fps,
       "Frames per second (default " + std::to_string(audio::kDefaultFramesPerSecond) + ")");
+  add_overwrite_flag(*app, o->overwrite);
   return {app, [o] { return run_analyse(*o); }};
 }
 

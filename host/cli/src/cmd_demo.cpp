@@ -11,6 +11,7 @@
 #include "cli/cli_values.hpp"
 #include "cli/command_options.hpp"
 #include "cli/commands.hpp"
+#include "cli/output_policy.hpp"
 #include "cli/video_options.hpp"
 #include "live/live_window.hpp"
 #include "live/sdl_start.hpp"
@@ -26,6 +27,12 @@ constexpr const char* kDemoWindowSize = "960x540";
 constexpr const char* kDemoVideoSize = "1280x720";
 constexpr const char* kDemoVideo = "demo.mp4";
 
+// The names the video takes when -o is not given: the first of demo.mp4, demo-2.mp4, demo-3.mp4 ...
+// that is free, so that running the demo again never replaces a file.
+std::string demo_video_name(std::uint64_t n) {
+  return n == 1 ? kDemoVideo : "demo-" + std::to_string(n) + ".mp4";
+}
+
 struct DemoOptions {
   ChainOptions chain;
   BackgroundOptions background;
@@ -40,11 +47,13 @@ struct DemoOptions {
   int crf = kDefaultCrf;
   std::string speed{kDefaultEncoderSpeed};
   std::string ffmpeg;
+  bool overwrite = false;
   CLI::Option* output_option = nullptr;
 };
 
-int show_window(const DemoOptions& o, const ChainPlan& plan, const Background& background) {
+int show_window(const DemoOptions& o, const Background& background) {
   const FrameSize size = parse_frame_size("--size", o.size.empty() ? kDemoWindowSize : o.size);
+  const ChainPlan plan = plan_demo_chain(o.chain);
   const audio::AudioBuffer song = audio::synthesize_demo_track();
   SongPlayback playback(song, "the demo track", o.audio_offset_ms);
   if (!playback.audible()) {
@@ -66,20 +75,33 @@ int show_window(const DemoOptions& o, const ChainPlan& plan, const Background& b
   return 0;
 }
 
-int write_video(const DemoOptions& o, const ChainPlan& plan, const Background& background) {
+int write_video(const DemoOptions& o, const Background& background) {
   const FrameSize size = parse_frame_size("--size", o.size.empty() ? kDemoVideoSize : o.size);
   check_video_frame_size(size);
   const std::string ffmpeg = find_ffmpeg(o.ffmpeg);
+  CommandFiles files(o.overwrite);
+  add_demo_chain_inputs(files, o.chain);
+  files.input(o.ffmpeg.empty() ? "the ffmpeg program" : "--ffmpeg", ffmpeg);
+  std::string output = o.output;
+  Existing existing = files.existing();
+  if (o.output_option->count()) {
+    files.output("-o", output);
+  } else {
+    output = first_free_name(demo_video_name);
+    existing = Existing::refuse;
+  }
+  const ChainPlan plan = plan_demo_chain(o.chain);
   const audio::AudioBuffer song = audio::synthesize_demo_track();
   const std::vector<audio::SoundFrame> frames = audio::analyse(song, o.fps);
   const std::uint64_t total = o.frames != 0 && o.frames < frames.size() ? o.frames : frames.size();
   EffectChain chain = create_demo_chain(plan);
   std::cout << "demo: rendering " << total << " frames of " << size.width << "x" << size.height
-            << " to " << o.output << "\n"
+            << " to " << output << "\n"
             << std::flush;
   VideoSettings settings;
   settings.ffmpeg = ffmpeg;
-  settings.output = o.output;
+  settings.output = output;
+  settings.existing = existing;
   settings.width = size.width;
   settings.height = size.height;
   settings.frames_per_second = o.fps;
@@ -89,8 +111,8 @@ int write_video(const DemoOptions& o, const ChainPlan& plan, const Background& b
   const std::uint64_t rendered = render_frames(chain, background, {size.width, size.height, o.fps},
                                                total, feed_from(frames), video.sink());
   std::error_code error;
-  const std::filesystem::path where = std::filesystem::absolute(o.output, error);
-  std::cout << "demo: wrote " << (error ? o.output : where.string()) << " (" << rendered
+  const std::filesystem::path where = std::filesystem::absolute(output, error);
+  std::cout << "demo: wrote " << (error ? output : where.string()) << " (" << rendered
             << " frames of " << size.width << "x" << size.height << " at " << o.fps
             << " frames per second with " << chain.description() << tick_count_note()
             << "); play it with any video player\n";
@@ -100,7 +122,6 @@ int write_video(const DemoOptions& o, const ChainPlan& plan, const Background& b
 int run_demo(const DemoOptions& o) {
   const Background background = resolve_background(o.background);
   if (!o.size.empty()) parse_frame_size("--size", o.size);  // refused before anything starts
-  const ChainPlan plan = plan_demo_chain(o.chain);
   bool window = o.window;
   if (!o.window && !o.video) {
     // A window where one can be shown; a video file everywhere else.
@@ -110,7 +131,7 @@ int run_demo(const DemoOptions& o) {
     std::string reason;
     if (!display_available(reason)) throw bad_input("--window", "cannot show a window: " + reason);
   }
-  return window ? show_window(o, plan, background) : write_video(o, plan, background);
+  return window ? show_window(o, background) : write_video(o, background);
 }
 
 }  // namespace
@@ -122,7 +143,8 @@ Command add_demo_command(CLI::App& parent) {
       "Both effects on the built-in demo track, no files needed: in a window where there is a "
       "display (keys as in play), otherwise rendered to demo.mp4");
   o->output_option = app->add_option("-o,--output", o->output,
-                                     "Video to write (default demo.mp4); implies --video")
+                                     "Video to write (default: demo.mp4, or demo-2.mp4 ... when "
+                                     "that exists); implies --video")
                          ->type_name("OUT.mp4");
   app->add_option("--size", o->size,
                   std::string("Frame size WIDTHxHEIGHT (default ") + kDemoWindowSize +
@@ -155,6 +177,7 @@ Command add_demo_command(CLI::App& parent) {
   add_speed_option(*app, o->speed);
   app->add_option("--ffmpeg", o->ffmpeg, "The ffmpeg program (default: ffmpeg on PATH)")
       ->type_name("PATH");
+  add_overwrite_flag(*app, o->overwrite);
   return {app, [o] { return run_demo(*o); }};
 }
 

@@ -11,6 +11,7 @@
 #include "cli/cli_values.hpp"
 #include "cli/command_options.hpp"
 #include "cli/commands.hpp"
+#include "cli/output_policy.hpp"
 #include "cli/video_options.hpp"
 #include "media/frame_render.hpp"
 #include "media/frame_sink.hpp"
@@ -37,6 +38,7 @@ struct RenderOptions {
   int crf = kDefaultCrf;
   std::string speed{kDefaultEncoderSpeed};
   std::string ffmpeg;
+  bool overwrite = false;
   CLI::Option* trace_option = nullptr;
   CLI::Option* audio_option = nullptr;
   CLI::Option* fps_option = nullptr;
@@ -68,13 +70,29 @@ int run_render(const RenderOptions& o) {
       throw bad_input(video_only->get_name(), "only for video output (-o)");
     }
   }
-  if (o.png_option->count()) {
-    [[maybe_unused]] const FramePattern checked(o.png);  // a bad pattern is refused here
-  }
+  std::optional<FramePattern> pattern;
+  if (o.png_option->count()) pattern.emplace(o.png);  // a bad pattern is refused here
   std::string ffmpeg;
   if (to_video) {
     check_video_frame_size(size);
     ffmpeg = find_ffmpeg(o.ffmpeg);
+  }
+
+  // What is read and what is written, before anything is: no output may be an input, and an
+  // existing one is replaced only with -y. (The frame files of a pattern once their count is
+  // known.)
+  CommandFiles files(o.overwrite);
+  add_chain_inputs(files, o.chain);
+  if (o.trace_option->count()) {
+    files.input("--trace", o.trace);
+  } else {
+    files.input("--audio", o.audio);
+  }
+  if (to_video) {
+    files.input(o.ffmpeg_option->count() ? "--ffmpeg" : "the ffmpeg program", ffmpeg);
+    files.output("-o", o.video);
+  } else if (o.raw_option->count() && o.raw != "-") {
+    files.output("--raw", o.raw);
   }
   const ChainPlan plan = plan_chain(o.chain);
 
@@ -97,10 +115,12 @@ int run_render(const RenderOptions& o) {
     feed = feed_from(analysed);
   }
   const std::uint64_t total = o.frames_option->count() ? std::min(o.frames, available) : available;
+  if (pattern) files.frame_outputs("--png", *pattern, total);
 
   EffectChain chain = create_chain(plan);
 
-  // Created last, so a refused run leaves no output behind.
+  // Created last, so a refused run leaves no output behind; each is put in place only when the
+  // last frame is written.
   std::optional<SongVideo> video;
   std::unique_ptr<FrameSink> file_sink;
   FrameSink* sink = nullptr;
@@ -108,6 +128,7 @@ int run_render(const RenderOptions& o) {
     VideoSettings settings;
     settings.ffmpeg = ffmpeg;
     settings.output = o.video;
+    settings.existing = files.existing();
     settings.width = size.width;
     settings.height = size.height;
     settings.frames_per_second = fps;
@@ -116,10 +137,10 @@ int run_render(const RenderOptions& o) {
     video.emplace(settings, song ? &*song : nullptr);
     sink = &video->sink();
   } else if (o.raw_option->count()) {
-    file_sink = std::make_unique<RawFrameSink>(o.raw);
+    file_sink = std::make_unique<RawFrameSink>(o.raw, files.existing());
     sink = file_sink.get();
   } else {
-    file_sink = std::make_unique<PngFrameSink>(o.png);
+    file_sink = std::make_unique<PngFrameSink>(o.png, files.existing());
     sink = file_sink.get();
   }
   const std::uint64_t rendered =
@@ -191,6 +212,7 @@ Command add_render_command(CLI::App& parent) {
   o->ffmpeg_option =
       app->add_option("--ffmpeg", o->ffmpeg, "The ffmpeg program (default: ffmpeg on PATH)")
           ->type_name("PATH");
+  add_overwrite_flag(*app, o->overwrite);
   return {app, [o] { return run_render(*o); }};
 }
 

@@ -9,6 +9,7 @@
 #include "cli/cli_values.hpp"
 #include "cli/command_options.hpp"
 #include "cli/commands.hpp"
+#include "cli/output_policy.hpp"
 #include "plugin/plugin_loader.hpp"
 #include "plugin/plugin_search.hpp"
 #include "plugin/settings_blob.hpp"
@@ -23,6 +24,7 @@ struct SettingsOptions {
   bool on_beat = false;
   std::string from;
   std::string output;
+  bool overwrite = false;
   CLI::Option* colours_option = nullptr;
   CLI::Option* count_option = nullptr;
   CLI::Option* on_beat_option = nullptr;
@@ -38,6 +40,11 @@ int run_settings(const SettingsOptions& o) {
                                        std::to_string(kBlobColours));
     }
   }
+  CommandFiles files(o.overwrite);
+  for (const auto& file : plugin_files_for(o.plugin)) files.input("the plug-in", file.string());
+  if (o.from_option->count()) files.input("--from", o.from);
+  files.output("-o", o.output);
+
   const PluginModule module = load_plugin(o.plugin, print_note);
   EffectInstance effect = module.create_effect();
 
@@ -62,7 +69,7 @@ int run_settings(const SettingsOptions& o) {
 
   effect.load_settings(blob.data(), static_cast<int>(blob.size()));
   const SettingsBlob stored = effect.save_settings();
-  write_file_bytes(o.output, stored.data(), stored.size());
+  write_file_bytes(o.output, stored.data(), stored.size(), files.existing());
 
   std::cout << "wrote " << o.output << " (" << stored.size() << " bytes, " << module.short_name()
             << "):\n"
@@ -100,6 +107,7 @@ Command add_settings_command(CLI::App& parent) {
   app->add_option("-o,--output", o->output, "Settings blob to write")
       ->required()
       ->type_name("BLOB");
+  add_overwrite_flag(*app, o->overwrite);
   return {app, [o] { return run_settings(*o); }};
 }
 

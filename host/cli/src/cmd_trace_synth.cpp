@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "cli/commands.hpp"
+#include "cli/output_policy.hpp"
 #include "media/trace.hpp"
 #include "media/trace_synth.hpp"
 
@@ -15,10 +16,13 @@ struct SynthOptions {
   std::uint64_t frames = 0;
   std::uint32_t fps = 30;
   std::uint32_t seed = 1;
+  bool overwrite = false;
 };
 
 int run_trace_synth(const SynthOptions& o) {
-  TraceWriter writer(o.output, o.fps);
+  CommandFiles files(o.overwrite);
+  files.output("-o", o.output);
+  TraceWriter writer(o.output, o.fps, files.existing());
   TraceSynthesizer synth(o.seed);
   std::uint64_t beats = 0;
   for (std::uint64_t i = 0; i < o.frames; ++i) {
@@ -49,6 +53,7 @@ Command add_trace_synth_command(CLI::App& parent) {
       ->check(CLI::Range(1, 1000));
   app->add_option("--seed", o->seed, "Seed of the beat spacing and the noise (default 1)")
       ->type_name("S");
+  add_overwrite_flag(*app, o->overwrite);
   return {app, [o] { return run_trace_synth(*o); }};
 }
 

@@ -7,6 +7,8 @@
 #include "cli/cli_values.hpp"
 #include "cli/commands.hpp"
 #include "plugin/demo_chain.hpp"
+#include "plugin/plugin_loader.hpp"
+#include "plugin/plugin_search.hpp"
 #include "plugin/tick_count.hpp"
 
 namespace apehost {
@@ -23,9 +25,25 @@ ChainPlan plan_chain_of(const ChainOptions& o, const std::vector<std::string>& p
   return apehost::plan_chain(plugins, o.settings, ticks, print_note);
 }
 
+void add_inputs_of(CommandFiles& files, const ChainOptions& o,
+                   const std::vector<std::string>& plugins) {
+  for (const std::string& plugin : plugins) {
+    for (const auto& file : plugin_files_for(plugin)) files.input("the plug-in", file.string());
+  }
+  for (const std::string& blob : o.settings) files.input("--settings", blob);
+}
+
 }  // namespace
 
 void print_note(const std::string& note) { std::cerr << "apehost: note: " << note << "\n"; }
+
+void add_chain_inputs(CommandFiles& files, const ChainOptions& o) {
+  add_inputs_of(files, o, o.plugins);
+}
+
+void add_demo_chain_inputs(CommandFiles& files, const ChainOptions& o) {
+  add_inputs_of(files, o, demo_plugins());
+}
 
 void add_chain_options(CLI::App& app, ChainOptions& o, bool plugins_required) {
   o.plugins_option = app.add_option("PLUGIN", o.plugins,

@@ -4,16 +4,21 @@
 // reproducibly.
 
 #include <CLI/CLI.hpp>
+#include <csignal>
 #include <exception>
 #include <iostream>
 #include <string>
 #include <vector>
 
 #include "base/host_error.hpp"
+#include "base/interruption.hpp"
 #include "cli/build_info.hpp"
 #include "cli/commands.hpp"
 
 int main(int argc, char** argv) {
+  // A write past a file size limit (ulimit -f) fails with EFBIG and is reported like a full disk,
+  // instead of ending the program half-way through a file.
+  std::signal(SIGXFSZ, SIG_IGN);
   CLI::App app(
       "apehost: load effect plug-ins like the host does, show them live on music, and render "
       "them to videos and pictures reproducibly",
@@ -57,8 +62,17 @@ int main(int argc, char** argv) {
 
   try {
     for (const apehost::Command& command : commands) {
-      if (command.app->parsed()) return command.run();
+      if (!command.app->parsed()) continue;
+      const int status = command.run();
+      // A signal noted as the last output was put in place: the work is done, the signal still
+      // ends the program.
+      if (const int signal = apehost::interrupting_signal()) apehost::end_by_signal(signal);
+      return status;
     }
+  } catch (const apehost::Interrupted& e) {
+    // The outputs were left as they were and the temporaries removed on the way here.
+    std::cerr << "apehost: " << e.what() << "\n";
+    apehost::end_by_signal(e.signal());
   } catch (const apehost::HostError& e) {
     std::cerr << "apehost: " << e.what() << "\n";
     return e.exit_status();

@@ -1,6 +1,7 @@
 #include "media/frame_render.hpp"
 
 #include "base/host_error.hpp"
+#include "base/interruption.hpp"
 #include "media/progress.hpp"
 
 namespace apehost {
@@ -17,6 +18,7 @@ std::uint64_t render_frames(EffectChain& chain, const Background& background,
   std::uint64_t index = 0;
   try {
     for (; index < total && feed(record); ++index) {
+      stop_if_interrupted();
       FrameBuffer& frame = frames[index % 2];
       chain.render(record.sound.data(), record.beat, background, frames[(index + 1) % 2], frame);
       sink.write(index, frame.pixels(), format.width, format.height);

@@ -9,15 +9,14 @@
 
 namespace apehost {
 
-RawFrameSink::RawFrameSink(const std::string& path) : path_(path) {
+RawFrameSink::RawFrameSink(const std::string& path, Existing existing) : path_(path) {
   if (path == "-") {
     file_ = stdout;
     path_ = "standard output";
     return;
   }
-  owned_.reset(std::fopen(path.c_str(), "wb"));
-  if (!owned_) throw bad_input(path, "cannot create (" + errno_text(errno) + ")");
-  file_ = owned_.get();
+  output_.emplace(path, existing);
+  file_ = output_->file();
 }
 
 void RawFrameSink::write(std::uint64_t, const std::uint32_t* pixels, int width, int height) {
@@ -29,9 +28,12 @@ void RawFrameSink::write(std::uint64_t, const std::uint32_t* pixels, int width, 
 }
 
 void RawFrameSink::finish() {
-  const bool ok = owned_ ? std::fclose(owned_.release()) == 0 : std::fflush(file_) == 0;
+  if (output_) {
+    output_->commit();
+  } else if (std::fflush(file_) != 0) {
+    throw failure(path_, "write failed (" + errno_text(errno) + ")");
+  }
   file_ = nullptr;
-  if (!ok) throw failure(path_, "write failed (" + errno_text(errno) + ")");
 }
 
 FramePattern::FramePattern(const std::string& pattern) {
@@ -84,18 +86,44 @@ std::string FramePattern::format(std::uint64_t number) const {
   return prefix_ + digits + suffix_;
 }
 
-PngFrameSink::PngFrameSink(const std::string& pattern) : pattern_(pattern) {}
+PngFrameSink::PngFrameSink(const std::string& pattern, Existing existing)
+    : pattern_(pattern), existing_(existing) {}
+
+PngFrameSink::~PngFrameSink() {
+  if (finished_) return;
+  frames_.clear();  // the temporaries go
+  std::error_code ignored;
+  for (auto dir = created_dirs_.rbegin(); dir != created_dirs_.rend(); ++dir) {
+    std::filesystem::remove(*dir, ignored);  // only while empty: never what someone put there
+  }
+}
 
 void PngFrameSink::write(std::uint64_t index, const std::uint32_t* pixels, int width, int height) {
   const std::string path = pattern_.format(index);
   const std::filesystem::path parent = std::filesystem::path(path).parent_path();
   if (!parent.empty()) {
-    std::error_code error;
-    std::filesystem::create_directories(parent, error);
-    if (error)
-      throw bad_input(parent.string(), "cannot create directory (" + error.message() + ")");
+    // The directories the name needs, outermost first, noting the ones made here.
+    std::filesystem::path dir;
+    for (const std::filesystem::path& part : parent) {
+      dir /= part;
+      std::error_code error;
+      if (std::filesystem::create_directory(dir, error)) {
+        created_dirs_.push_back(dir.string());
+      } else if (error) {
+        throw bad_input(dir.string(), "cannot create directory (" + error.message() + ")");
+      }
+    }
   }
-  write_png(path, pixels, width, height);
+  OutputFile frame(path, existing_);
+  write_png(frame.file(), path, pixels, width, height);
+  frame.close(OutputFile::Sync::later);  // synced with the others by finish()
+  frames_.push_back(std::move(frame));
+}
+
+void PngFrameSink::finish() {
+  OutputFile::commit_all(frames_);
+  frames_.clear();
+  finished_ = true;
 }
 
 }  // namespace apehost

@@ -11,7 +11,8 @@
 
 namespace apehost {
 
-void write_png(const std::string& path, const std::uint32_t* pixels, int width, int height) {
+void write_png(std::FILE* file, const std::string& name, const std::uint32_t* pixels, int width,
+               int height) {
   // Unpack by shifts, not by the bytes' order in memory, so the red and blue channels cannot swap
   // on any machine.
   const std::size_t count = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
@@ -22,23 +23,30 @@ void write_png(const std::string& path, const std::uint32_t* pixels, int width, 
     rgb[3 * i + 2] = static_cast<png_byte>(pixels[i]);
   }
 
-  UniqueFile file(std::fopen(path.c_str(), "wb"));
-  if (!file) throw bad_input(path, "cannot create (" + errno_text(errno) + ")");
-
   png_image image;
   std::memset(&image, 0, sizeof image);
   image.version = PNG_IMAGE_VERSION;
   image.width = static_cast<png_uint_32>(width);
   image.height = static_cast<png_uint_32>(height);
   image.format = PNG_FORMAT_RGB;
+  errno = 0;
   const bool written =
-      png_image_write_to_stdio(&image, file.get(), 0, rgb.data(), 3 * width, nullptr) != 0;
+      png_image_write_to_stdio(&image, file, 0, rgb.data(), 3 * width, nullptr) != 0;
+  const int error = errno;
   const std::string message = image.message;
   png_image_free(&image);
-  if (!written) throw failure(path, "PNG write failed (" + message + ")");
-  if (std::fclose(file.release()) != 0) {
-    throw failure(path, "write failed (" + errno_text(errno) + ")");
+  // A write the file refused (a full disk) says why better than libpng's "Write Error".
+  if (!written && std::ferror(file) && error != 0) {
+    throw failure(name, "write failed (" + errno_text(error) + ")");
   }
+  if (!written) throw failure(name, "PNG write failed (" + message + ")");
+}
+
+void write_png(const std::string& path, const std::uint32_t* pixels, int width, int height,
+               Existing existing) {
+  OutputFile file(path, existing);
+  write_png(file.file(), path, pixels, width, height);
+  file.commit();
 }
 
 }  // namespace apehost

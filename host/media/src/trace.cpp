@@ -68,34 +68,34 @@ bool TraceReader::read(TraceFrame& frame) {
   return true;
 }
 
-TraceWriter::TraceWriter(const std::string& path, std::uint32_t frames_per_second) : path_(path) {
+namespace {
+
+OutputFile checked_output(const std::string& path, std::uint32_t frames_per_second,
+                          Existing existing) {
   if (frames_per_second == 0) throw bad_input(path, "a trace needs a frame rate above 0");
-  file_.reset(std::fopen(path.c_str(), "wb"));
-  if (!file_) throw bad_input(path, "cannot create (" + errno_text(errno) + ")");
+  return OutputFile(path, existing);
+}
+
+}  // namespace
+
+TraceWriter::TraceWriter(const std::string& path, std::uint32_t frames_per_second,
+                         Existing existing)
+    : file_(checked_output(path, frames_per_second, existing)) {
   unsigned char header[kTraceHeaderBytes];
   std::memcpy(header, kTraceMagic, sizeof kTraceMagic);
   put_u32le(header + 8, kTraceVersion);
   put_u32le(header + 12, frames_per_second);
-  if (std::fwrite(header, 1, sizeof header, file_.get()) != sizeof header) {
-    throw failure(path, "write failed (" + errno_text(errno) + ")");
-  }
+  file_.write(header, sizeof header);
 }
 
 void TraceWriter::write(const TraceFrame& frame) {
-  if (!file_) throw failure(path_, "write after close");
+  stop_if_interrupted();
   const unsigned char beat = frame.beat ? 1 : 0;
-  if (std::fwrite(&beat, 1, 1, file_.get()) != 1 ||
-      std::fwrite(frame.sound.data(), 1, frame.sound.size(), file_.get()) != frame.sound.size()) {
-    throw failure(path_, "write failed (" + errno_text(errno) + ")");
-  }
+  file_.write(&beat, 1);
+  file_.write(frame.sound.data(), frame.sound.size());
   ++frames_written_;
 }
 
-void TraceWriter::close() {
-  if (!file_) return;
-  if (std::fclose(file_.release()) != 0) {
-    throw failure(path_, "write failed (" + errno_text(errno) + ")");
-  }
-}
+void TraceWriter::close() { file_.commit(); }
 
 }  // namespace apehost

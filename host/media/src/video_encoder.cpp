@@ -15,6 +15,7 @@
 
 #include "base/file_io.hpp"
 #include "base/host_error.hpp"
+#include "base/interruption.hpp"
 
 extern char** environ;
 
@@ -113,30 +114,19 @@ std::vector<std::string> ffmpeg_arguments(const VideoSettings& s) {
   return args;
 }
 
-namespace {
-
-// The directory that holds ffmpeg's log, one per process: a sink removes only its own file.
-TemporaryDirectory& log_directory() {
-  static TemporaryDirectory directory;
-  return directory;
-}
-
-}  // namespace
-
 VideoFrameSink::VideoFrameSink(const VideoSettings& settings) : settings_(settings) {
   try {
     check_video_size(settings.width, settings.height);
   } catch (const HostError& e) {
     throw e.about(settings.output);
   }
-  {
-    // Refuse an output that cannot be created before starting ffmpeg, with the same words as the
-    // other outputs; ffmpeg replaces the empty file.
-    UniqueFile probe(std::fopen(settings.output.c_str(), "wb"));
-    if (!probe) throw bad_input(settings.output, "cannot create (" + errno_text(errno) + ")");
-  }
-  static int sinks = 0;
-  log_path_ = log_directory().path("ffmpeg-" + std::to_string(++sinks) + ".log");
+  // An output that cannot be created is refused before ffmpeg starts, with the same words as the
+  // other outputs. ffmpeg writes the temporary (it exists, hence -y), by a name with the output's
+  // extension, from which it takes the container.
+  output_.emplace(settings.output, settings.existing);
+  VideoSettings encoding = settings;
+  encoding.output = output_->path();
+  log_path_ = log_directory_.path("ffmpeg.log");
 
   // A socket rather than a pipe, so that the frames can be sent with MSG_NOSIGNAL. Both ends are
   // closed on exec: ffmpeg gets its end as standard input, duplicated without that flag.
@@ -145,7 +135,7 @@ VideoFrameSink::VideoFrameSink(const VideoSettings& settings) : settings_(settin
     throw failure("ffmpeg", "cannot make a socket (" + errno_text(errno) + ")");
   }
 
-  std::vector<std::string> args = ffmpeg_arguments(settings);
+  std::vector<std::string> args = ffmpeg_arguments(encoding);
   std::vector<char*> argv;
   for (std::string& a : args) argv.push_back(a.data());
   argv.push_back(nullptr);
@@ -162,7 +152,6 @@ VideoFrameSink::VideoFrameSink(const VideoSettings& settings) : settings_(settin
   if (spawned != 0) {
     close(fds[1]);
     pid_ = -1;
-    std::remove(settings.output.c_str());
     throw bad_input(settings.ffmpeg, "cannot run (" + errno_text(spawned) + ")");
   }
   to_ffmpeg_ = fds[1];
@@ -176,10 +165,10 @@ VideoFrameSink::~VideoFrameSink() {
   if (pid_ > 0) {
     kill(pid_, SIGTERM);
     int status = 0;
-    waitpid(pid_, &status, 0);
+    while (waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
+    }
   }
-  std::remove(settings_.output.c_str());
-  std::remove(log_path_.c_str());
+  // The temporary goes with output_, after ffmpeg has stopped writing it.
 }
 
 void VideoFrameSink::write(std::uint64_t, const std::uint32_t* pixels, int width, int height) {
@@ -255,19 +244,31 @@ int VideoFrameSink::wait_for_ffmpeg() {
   stop_sending();
   if (to_ffmpeg_ >= 0) close(to_ffmpeg_);
   to_ffmpeg_ = -1;
-  int status = 0;
-  while (waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
+  if (pid_ > 0) {
+    while (waitpid(pid_, &ffmpeg_status_, 0) < 0 && errno == EINTR) {
+      stop_if_interrupted();  // the destructor stops ffmpeg
+    }
+    pid_ = -1;
   }
-  pid_ = -1;
-  return status;
+  // Waited for once; asked again (finish() after a failed write), the same status.
+  return ffmpeg_status_;
 }
 
 HostError VideoFrameSink::ffmpeg_failure(int status) const {
-  const std::string how = WIFEXITED(status) ? "exit status " + std::to_string(WEXITSTATUS(status))
-                                            : "signal " + std::to_string(WTERMSIG(status));
-  const std::string said = last_line(log_path_);
-  return failure(settings_.output,
-                 "ffmpeg failed (" + how + ")" + (said.empty() ? "" : ": " + said));
+  // An interrupt from the terminal reaches ffmpeg too: its failure is then the interruption.
+  stop_if_interrupted();
+  const std::string how = !WIFEXITED(status) ? " (signal " + std::to_string(WTERMSIG(status)) + ")"
+                          : WEXITSTATUS(status) != 0
+                              ? " (exit status " + std::to_string(WEXITSTATUS(status)) + ")"
+                              : "";
+  // What ffmpeg said of the temporary it wrote is said of the output.
+  std::string said = last_line(log_path_);
+  for (const std::string& name : {"file:" + output_->path(), output_->path()}) {
+    for (auto at = said.find(name); at != std::string::npos; at = said.find(name, at + 1)) {
+      said.replace(at, name.size(), settings_.output);
+    }
+  }
+  return failure(settings_.output, "ffmpeg failed" + how + (said.empty() ? "" : ": " + said));
 }
 
 void VideoFrameSink::fail_with_ffmpeg_status() { throw ffmpeg_failure(wait_for_ffmpeg()); }
@@ -276,8 +277,11 @@ void VideoFrameSink::finish() {
   wait_for_sent_frame();
   const int status = wait_for_ffmpeg();
   if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) throw ffmpeg_failure(status);
+  // A write of the file's end that failed (a full disk) is on ffmpeg's log, yet it exits with 0:
+  // at -loglevel error, whatever it said is an error.
+  if (!last_line(log_path_).empty()) throw ffmpeg_failure(status);
+  output_->commit();
   finished_ = true;
-  std::remove(log_path_.c_str());
 }
 
 }  // namespace apehost

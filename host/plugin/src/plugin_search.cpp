@@ -177,6 +177,21 @@ std::vector<FoundPluginFile> find_plugin_files(const std::vector<PluginFolder>& 
   return found;
 }
 
+std::vector<fs::path> plugin_files_for(const std::string& argument,
+                                       const std::vector<PluginFolder>& search) {
+  if (!is_plugin_name(argument)) return {fs::path(argument)};
+  std::vector<fs::path> files;
+  for (const PluginFolder& folder : search) {
+    const fs::path file = plugin_file_in(folder, argument);
+    if (is_file(file)) files.push_back(file);
+  }
+  return files;
+}
+
+std::vector<fs::path> plugin_files_for(const std::string& argument) {
+  return plugin_files_for(argument, plugin_search_path(current_search_environment()));
+}
+
 PluginModule load_plugin(const std::string& argument, const std::vector<PluginFolder>& search,
                          const PluginNote& note) {
   if (!is_plugin_name(argument)) return PluginModule::load(argument);

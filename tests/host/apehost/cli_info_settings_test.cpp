@@ -88,7 +88,7 @@ TEST(CliSettings, ThePluginClampsTheCount) {
   for (const auto& [given, stored] : std::vector<std::pair<std::string, std::uint32_t>>{
            {"40", 16}, {"0", 1}, {"-5", 1}, {"7", 7}}) {
     const auto run =
-        run_apehost({"settings", PROBEFX_MODULE, "--count=" + given, "-o", dir / "s.blob"});
+        run_apehost({"settings", PROBEFX_MODULE, "--count=" + given, "-o", dir / "s.blob", "-y"});
     ASSERT_EQ(run.status, 0) << given << ": " << run.err;
     EXPECT_EQ(word(read_bytes(dir / "s.blob"), 64), stored) << given;
     EXPECT_EQ(run.out.find("clamped") != std::string::npos, std::to_string(stored) != given)
@@ -116,7 +116,8 @@ TEST(CliSettings, StartsFromAnEarlierBlobAndKeepsWhatIsNotChanged) {
   EXPECT_EQ(word(blob, 68), 1u);
   EXPECT_NE(run.out.find("kept, not cycled: 2=070809\n"), std::string::npos) << run.out;
 
-  ASSERT_EQ(run_apehost({"settings", PROBEFX_MODULE, "--from", second, "--no-on-beat", "-o", first})
+  ASSERT_EQ(run_apehost({"settings", PROBEFX_MODULE, "--from", second, "--no-on-beat", "-o", first,
+                         "--overwrite"})
                 .status,
             0);
   EXPECT_EQ(word(read_bytes(first), 68), 0u);
@@ -128,7 +129,7 @@ TEST(CliSettings, RealEffectsWriteTheirDefaultsWithoutOptions) {
   hosttest::ScratchDir dir;
   for (const RealEffect& effect : real_effects()) {
     const auto run =
-        run_apehost({"settings", effect.module, "--count", "99", "-o", dir / "s.blob"});
+        run_apehost({"settings", effect.module, "--count", "99", "-o", dir / "s.blob", "-y"});
     ASSERT_EQ(run.status, 0) << run.err;
     const auto blob = read_bytes(dir / "s.blob");
     EXPECT_EQ(word(blob, 0), 0x00007FFFu);

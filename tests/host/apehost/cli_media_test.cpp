@@ -65,10 +65,10 @@ TEST_F(CliMedia, AnalyseWritesTheSongsFramesAsATraceThatRenderReadsBack) {
            PROBEFX_MODULE}) {
     SCOPED_TRACE(module);
     const auto from_trace = run_apehost({"render", module, "--trace", trace, "--size", "32x24",
-                                         "--ticks", "7", "--raw", dir_ / "trace.raw"});
+                                         "--ticks", "7", "--raw", dir_ / "trace.raw", "-y"});
     ASSERT_EQ(from_trace.status, 0) << from_trace.err;
     const auto from_song = run_apehost({"render", module, "--audio", song_, "--fps", "30", "--size",
-                                        "32x24", "--ticks", "7", "--raw", dir_ / "song.raw"});
+                                        "32x24", "--ticks", "7", "--raw", dir_ / "song.raw", "-y"});
     ASSERT_EQ(from_song.status, 0) << from_song.err;
     EXPECT_NE(from_song.out.find("rendered 66 frames of 32x24 at 30 frames per second"),
               std::string::npos)
@@ -181,8 +181,8 @@ TEST_F(CliMedia, TheEncoderSpeedReachesFfmpegAsX264sPreset) {
   const std::string record = dir_ / "args.txt";
   const std::string ffmpeg = argument_recorder(dir_, record);
   const std::vector<std::string> render = {
-      "render", PROBEFX_MODULE, "--audio", song_, "--size",        "16x8", "--frames",
-      "3",      "--ffmpeg",     ffmpeg,    "-o",  dir_ / "out.mp4"};
+      "render", PROBEFX_MODULE, "--audio", song_, "--size", "16x8",          "--frames",
+      "3",      "--ffmpeg",     ffmpeg,    "-y",  "-o",     dir_ / "out.mp4"};
   auto run = run_apehost(render);
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(recorded_preset(record), apehost::kDefaultEncoderSpeed);

@@ -90,7 +90,7 @@ TEST_F(CliRender, LoadsTheSettingsBlobOnceWithItsLength) {
   // Longer than a blob: handed over all the same (the effect ignores it), with a note.
   hosttest::write_bytes(dir_ / "long.blob", std::vector<std::uint8_t>(73, 0x44));
   run = run_apehost({"render", PROBEFX_MODULE, "--trace", trace_, "--size", kSize, "--ticks", "1",
-                     "--settings", dir_ / "long.blob", "--frames", "1", "--raw", raw});
+                     "--settings", dir_ / "long.blob", "--frames", "1", "--raw", raw, "-y"});
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_NE(run.err.find("ignore a settings blob longer than 72"), std::string::npos) << run.err;
   words = raw_words(read_bytes(raw));
@@ -138,13 +138,13 @@ TEST_F(CliRender, FramesLimitsTheCountAndZeroRecordsRenderNothing) {
             0);
   EXPECT_EQ(read_bytes(raw).size(), 4u * kW * kH * 4);
   ASSERT_EQ(run_apehost({"render", PROBEFX_MODULE, "--trace", trace_, "--size", kSize, "--ticks",
-                         "1", "--frames", "60", "--raw", raw})
+                         "1", "--frames", "60", "--raw", raw, "-y"})
                 .status,
             0);
   EXPECT_EQ(read_bytes(raw).size(), 6u * kW * kH * 4);
   hosttest::write_numbered_trace(dir_ / "empty.trace", 0);
-  const auto run = run_apehost(
-      {"render", PROBEFX_MODULE, "--trace", dir_ / "empty.trace", "--size", kSize, "--raw", raw});
+  const auto run = run_apehost({"render", PROBEFX_MODULE, "--trace", dir_ / "empty.trace", "--size",
+                                kSize, "--raw", raw, "-y"});
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_TRUE(read_bytes(raw).empty());
 }
@@ -181,7 +181,7 @@ TEST(CliRenderEffects, TwoRunsWriteIdenticalBytesAndPngsMatchRaw) {
                                            "--background", "102030"};
   for (const std::string& module : effect_modules()) {
     SCOPED_TRACE(module);
-    std::vector<std::string> args = {"render", module};
+    std::vector<std::string> args = {"render", module, "-y"};  // the same files for every module
     args.insert(args.end(), common.begin(), common.end());
     auto with = [&](std::vector<std::string> extra) {
       auto all = args;
@@ -225,7 +225,7 @@ TEST(CliRenderEffects, ATickCountChangesWhatTheRealEffectsDraw) {
     SCOPED_TRACE(module);
     for (const char* ticks : {"1", "2"}) {
       ASSERT_EQ(run_apehost({"render", module, "--trace", trace, "--size", "64x48", "--ticks",
-                             ticks, "--raw", dir / (std::string(ticks) + ".raw")})
+                             ticks, "--raw", dir / (std::string(ticks) + ".raw"), "-y"})
                     .status,
                 0);
     }

@@ -60,7 +60,7 @@ TEST(RawFrameSink, WritesExactlyTheSerialisedFramesOneAfterAnother) {
   hosttest::ScratchDir dir;
   std::vector<std::uint8_t> expected;
   {
-    apehost::RawFrameSink sink(dir / "out.raw");
+    apehost::RawFrameSink sink(dir / "out.raw", apehost::Existing::refuse);
     for (std::uint32_t f = 0; f < 3; ++f) {
       const std::vector<std::uint32_t> frame = asymmetric_frame(7, 3, f);
       sink.write(f, frame.data(), 7, 3);

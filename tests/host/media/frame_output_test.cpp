@@ -43,7 +43,7 @@ TEST(FramePattern, RefusesAnythingButExactlyOneIntegerConversion) {
 TEST(RawFrameSink, WritesLittleEndianWordsRowZeroFirst) {
   hosttest::ScratchDir dir;
   const std::string path = dir / "out.raw";
-  apehost::RawFrameSink sink(path);
+  apehost::RawFrameSink sink(path, apehost::Existing::refuse);
   sink.write(0, kImage, 3, 2);
   const std::uint32_t second[6] = {1, 2, 3, 4, 5, 0x00ABCDEF};
   sink.write(1, second, 3, 2);
@@ -83,7 +83,7 @@ TEST(PngWriter, DropsTheTopByteAndWritesTheSameBytesTwice) {
 
 TEST(PngFrameSink, NumbersFilesByFrameAndCreatesTheirDirectory) {
   hosttest::ScratchDir dir;
-  apehost::PngFrameSink sink(dir / "deep/er/f%03d.png");
+  apehost::PngFrameSink sink(dir / "deep/er/f%03d.png", apehost::Existing::refuse);
   sink.write(0, kImage, 3, 2);
   sink.write(12, kImage, 1, 6);  // a 1 x 6 image of the same words
   sink.finish();

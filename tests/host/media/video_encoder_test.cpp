@@ -169,6 +169,46 @@ TEST(VideoFrameSink, TheFramesReachTheEncoderAsLittleEndianWords) {
                                        0, 0xC0, 0xB0, 0xA0, 0}));
 }
 
+TEST(VideoFrameSink, TheEncoderWritesATemporaryThatBecomesTheVideoOnlyWhenItSucceeded) {
+  hosttest::ScratchDir dir;
+  // Writes its output (the last argument) like ffmpeg, then, as ffmpeg does when the disk fills up
+  // while it finishes the file, complains and exits with 0 all the same.
+  hosttest::write_script(dir / "full-disk-ffmpeg",
+                         "#!/bin/sh\ncat > /dev/null\nfor last; do :; done\n"
+                         "echo \"$last\" > \"" +
+                             dir / "named" +
+                             "\"\n"
+                             "printf 'half a video' > \"${last#file:}\"\n"
+                             "echo \"Error closing file $last: No space left on device\" >&2\n");
+  apehost::VideoSettings s;
+  s.ffmpeg = dir / "full-disk-ffmpeg";
+  s.output = dir / "out.mp4";
+  s.existing = apehost::Existing::replace;
+  s.width = 2;
+  s.height = 2;
+  s.frames_per_second = 30;
+  hosttest::write_bytes(s.output, {'o', 'l', 'd'});
+  const std::uint32_t frame[4] = {};
+  try {
+    apehost::VideoFrameSink sink(s);
+    sink.write(0, frame, 2, 2);
+    sink.finish();
+    ADD_FAILURE() << "the failure went unnoticed";
+  } catch (const HostError& e) {
+    EXPECT_EQ(e.exit_status(), apehost::kExitFailure);
+    // Said of the output, not of the temporary.
+    EXPECT_EQ(std::string(e.what()), s.output + ": ffmpeg failed: Error closing file " + s.output +
+                                         ": No space left on device");
+  }
+  // ffmpeg was given a hidden temporary beside the output, with its extension.
+  const auto named = hosttest::read_bytes(dir / "named");
+  const std::string temporary(named.begin(), named.end() - 1);
+  EXPECT_EQ(temporary.rfind("file:" + dir / ".out.apehost-", 0), 0u) << temporary;
+  EXPECT_EQ(temporary.substr(temporary.size() - 4), ".mp4") << temporary;
+  EXPECT_FALSE(std::filesystem::exists(temporary.substr(5)));
+  EXPECT_EQ(hosttest::read_bytes(s.output), (std::vector<std::uint8_t>{'o', 'l', 'd'}));
+}
+
 TEST(VideoFrameSink, AnOutputThatCannotBeCreatedIsRefusedBeforeEncoding) {
   hosttest::ScratchDir dir;
   apehost::VideoSettings s;

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/output_policy.hpp"
 #include "plugin/background.hpp"
 #include "plugin/chain_plan.hpp"
 
@@ -35,6 +36,11 @@ void add_chain_options(CLI::App& app, ChainOptions& options, bool plugins_requir
 ChainPlan plan_chain(const ChainOptions& options);
 // The same with the demo's plug-ins in place of the PLUGIN arguments.
 ChainPlan plan_demo_chain(const ChainOptions& options);
+
+// The chain's files as inputs of a command: each plug-in module (the PLUGIN arguments, or the
+// demo's) and each --settings blob. An unknown plug-in name is refused here, as plan_chain would.
+void add_chain_inputs(CommandFiles& files, const ChainOptions& options);
+void add_demo_chain_inputs(CommandFiles& files, const ChainOptions& options);
 
 // " (tick count N)" when an effect asked for one, for the status lines.
 std::string tick_count_note();

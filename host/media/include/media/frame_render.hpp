@@ -13,6 +13,7 @@
 #include "apehost_audio/audio_buffer.hpp"
 #include "apehost_audio/sound_analysis.hpp"
 #include "base/file_io.hpp"
+#include "base/output_file.hpp"
 #include "media/frame_sink.hpp"
 #include "media/trace.hpp"
 #include "media/video_encoder.hpp"
@@ -33,7 +34,8 @@ struct RenderFormat {
 
 // Renders up to total frames from feed into sink, then finishes the sink; the progress bar gives
 // the speed as a multiple of real time. Two frames are drawn in turn, so the sink may still be
-// sending one while the next is drawn. Returns the number of frames rendered.
+// sending one while the next is drawn. Stops (Interrupted) before the next frame when a signal
+// came. Returns the number of frames rendered.
 std::uint64_t render_frames(EffectChain& chain, const Background& background,
                             const RenderFormat& format, std::uint64_t total, const FrameFeed& feed,
                             FrameSink& sink);

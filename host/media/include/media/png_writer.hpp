@@ -6,10 +6,19 @@
 // give the same bytes.
 
 #include <cstdint>
+#include <cstdio>
 #include <string>
+
+#include "base/output_file.hpp"
 
 namespace apehost {
 
-void write_png(const std::string& path, const std::uint32_t* pixels, int width, int height);
+// Into an open file; errors name the file as name.
+void write_png(std::FILE* file, const std::string& name, const std::uint32_t* pixels, int width,
+               int height);
+
+// A whole file, written as an OutputFile.
+void write_png(const std::string& path, const std::uint32_t* pixels, int width, int height,
+               Existing existing = Existing::refuse);
 
 }  // namespace apehost

@@ -20,6 +20,7 @@
 
 #include "apefw/ape_abi.h"
 #include "base/file_io.hpp"
+#include "base/output_file.hpp"
 
 namespace apehost {
 
@@ -59,11 +60,12 @@ class TraceReader {
   std::uint64_t frames_read_ = 0;
 };
 
-// Writes a trace: the header at once, then one record per write(). close() reports a failed write;
-// a writer destroyed without close() leaves whatever was written.
+// Writes a trace as an OutputFile: the header at once, then one record per write(); close() reports
+// a failed write and puts the file in place. A writer destroyed without close() leaves nothing.
 class TraceWriter {
  public:
-  TraceWriter(const std::string& path, std::uint32_t frames_per_second);
+  TraceWriter(const std::string& path, std::uint32_t frames_per_second,
+              Existing existing = Existing::refuse);
 
   void write(const TraceFrame& frame);
   void close();
@@ -71,8 +73,7 @@ class TraceWriter {
   std::uint64_t frames_written() const noexcept { return frames_written_; }
 
  private:
-  std::string path_;
-  UniqueFile file_;
+  OutputFile file_;
   std::uint64_t frames_written_ = 0;
 };
 

@@ -19,13 +19,16 @@
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
 #include <thread>
 #include <vector>
 
+#include "base/file_io.hpp"
 #include "base/host_error.hpp"
+#include "base/output_file.hpp"
 #include "media/frame_bytes.hpp"
 #include "media/frame_sink.hpp"
 
@@ -47,6 +50,7 @@ bool is_encoder_speed(std::string_view name);
 struct VideoSettings {
   std::string ffmpeg;  // the program
   std::string output;
+  Existing existing = Existing::refuse;  // whether an existing output may be replaced
   int width = 0;
   int height = 0;
   int frames_per_second = 0;
@@ -67,9 +71,12 @@ void check_video_size(int width, int height);
 // The whole ffmpeg command line, program first.
 std::vector<std::string> ffmpeg_arguments(const VideoSettings& settings);
 
-// Starts ffmpeg when made; finish() closes its input, waits for it and reports a failed encode with
-// the last thing ffmpeg said. A sink destroyed without a successful finish() stops ffmpeg and
-// removes the unfinished file. write() hands the frame to the sending thread and returns once the
+// Starts ffmpeg when made, writing to a temporary beside the output (an OutputFile); finish()
+// closes its input, waits for it, reports a failed encode with the last thing ffmpeg said, and puts
+// the video in place only when ffmpeg exited with status 0 and said nothing (it logs errors only,
+// and exits with 0 when the disk fills up as it writes the file's end). A sink destroyed without a
+// successful finish() (a failure, an interruption) stops ffmpeg and removes the temporary: the
+// output is left as it was. write() hands the frame to the sending thread and returns once the
 // frame before has been sent: a failed send is reported by the next write() or by finish().
 class VideoFrameSink final : public FrameSink {
  public:
@@ -91,9 +98,12 @@ class VideoFrameSink final : public FrameSink {
   void stop_sending();
 
   VideoSettings settings_;
+  std::optional<OutputFile> output_;
+  TemporaryDirectory log_directory_;  // ffmpeg's log
   std::string log_path_;
   pid_t pid_ = -1;
-  int to_ffmpeg_ = -1;  // our end of the socket that is ffmpeg's standard input
+  int ffmpeg_status_ = 0;  // how ffmpeg ended, once waited for
+  int to_ffmpeg_ = -1;     // our end of the socket that is ffmpeg's standard input
   bool finished_ = false;
   Bgr0Bytes bgr0_;
 

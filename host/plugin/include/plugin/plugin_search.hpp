@@ -75,6 +75,12 @@ struct FoundPluginFile {
 // first file of a name is the one a bare name tries first.
 std::vector<FoundPluginFile> find_plugin_files(const std::vector<PluginFolder>& search);
 
+// Every file a PLUGIN argument may be loaded from, without loading any: a path as given, or each
+// existing file of that name in the search. A command refuses to write over any of them.
+std::vector<std::filesystem::path> plugin_files_for(const std::string& argument,
+                                                    const std::vector<PluginFolder>& search);
+std::vector<std::filesystem::path> plugin_files_for(const std::string& argument);
+
 // Told about a file that was found but not loaded: "<file>: <reason>".
 using PluginNote = std::function<void(const std::string&)>;
 
