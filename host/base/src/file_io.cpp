@@ -1,6 +1,8 @@
 #include "base/file_io.hpp"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -41,6 +43,40 @@ void write_file_bytes(const std::string& path, const std::uint8_t* bytes, std::s
   }
   if (std::fclose(file.release()) != 0)
     throw failure(path, "write failed (" + errno_text(errno) + ")");
+}
+
+NumberedFile create_numbered_file(const std::string& prefix, const std::string& suffix) {
+  // Far more than anyone saves by hand; past it the folder is better cleaned than searched.
+  constexpr int kMaxNumber = 99999;
+  for (int number = 1; number <= kMaxNumber; ++number) {
+    char digits[16];
+    std::snprintf(digits, sizeof digits, "%03d", number);
+    NumberedFile made;
+    made.path = prefix + digits + suffix;
+    const int fd = open(made.path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (fd < 0) {
+      if (errno == EEXIST) continue;
+      throw failure(made.path, "cannot create (" + errno_text(errno) + ")");
+    }
+    made.file.reset(fdopen(fd, "wb"));
+    if (!made.file) {
+      const int error = errno;
+      close(fd);
+      throw failure(made.path, "cannot write (" + errno_text(error) + ")");
+    }
+    return made;
+  }
+  throw failure(prefix + "*" + suffix,
+                "every number up to " + std::to_string(kMaxNumber) + " is taken");
+}
+
+void finish_numbered_file(NumberedFile& file, const std::uint8_t* bytes, std::size_t count) {
+  if (std::fwrite(bytes, 1, count, file.file.get()) != count) {
+    throw failure(file.path, "write failed (" + errno_text(errno) + ")");
+  }
+  if (std::fclose(file.file.release()) != 0) {
+    throw failure(file.path, "write failed (" + errno_text(errno) + ")");
+  }
 }
 
 TemporaryDirectory::TemporaryDirectory() {

@@ -11,8 +11,11 @@
 #include "cli/cli_values.hpp"
 #include "cli/command_options.hpp"
 #include "cli/commands.hpp"
+#include "cli/option_errors.hpp"
 #include "cli/video_options.hpp"
+#include "cli/window_saves.hpp"
 #include "live/live_window.hpp"
+#include "live/screens.hpp"
 #include "live/sdl_start.hpp"
 #include "live/song_playback.hpp"
 #include "media/frame_render.hpp"
@@ -29,12 +32,15 @@ constexpr const char* kDemoVideo = "demo.mp4";
 struct DemoOptions {
   ChainOptions chain;
   BackgroundOptions background;
+  PresetOptions preset;
   std::string output = kDemoVideo;
   std::string size;
   int fps = audio::kDefaultFramesPerSecond;
   bool window = false;
   bool video = false;
   bool fullscreen = false;
+  int screen = 0;
+  CLI::Option* screen_option = nullptr;
   double audio_offset_ms = 0.0;
   std::uint64_t frames = 0;
   int crf = kDefaultCrf;
@@ -42,43 +48,50 @@ struct DemoOptions {
   CLI::Option* output_option = nullptr;
 };
 
-int show_window(const DemoOptions& o, const ChainPlan& plan, const Background& background) {
+EffectChain create_stack(const Stack& stack) {
+  return stack.demo ? create_demo_chain(stack.plan) : create_chain(stack.plan);
+}
+
+int show_window(const DemoOptions& o, const Stack& stack) {
   const FrameSize size = parse_frame_size("--size", o.size.empty() ? kDemoWindowSize : o.size);
+  if (o.screen_option->count()) about_option("--display", [&] { check_screen(o.screen); });
   const audio::AudioBuffer song = audio::synthesize_demo_track();
   SongPlayback playback(song, "the demo track", o.audio_offset_ms);
   if (!playback.audible()) {
     std::cerr << "apehost: note: no audio output (" << playback.silent_reason()
               << "); showing the demo silently\n";
   }
-  EffectChain chain = create_demo_chain(plan);
+  EffectChain chain = create_stack(stack);
   LiveOptions live;
   live.width = size.width;
   live.height = size.height;
   live.frames_per_second = o.fps;
   live.fullscreen = o.fullscreen;
+  live.screen = o.screen;
   live.frame_limit = o.frames;
   live.title = "apehost demo: " + chain.description();
-  const LiveResult result = run_live_window(chain, background, playback, live);
+  add_window_saves(live, stack.plan.plugins, stack.background);
+  const LiveResult result = run_live_window(chain, stack.background, playback, live);
   std::cout << "demo: showed " << result.frames << " frame" << (result.frames == 1 ? "" : "s")
             << " of " << result.width << "x" << result.height << " in a window with "
             << chain.description() << tick_count_note() << "\n";
   return 0;
 }
 
-int write_video(const DemoOptions& o, const ChainPlan& plan, const Background& background) {
+int write_video(const DemoOptions& o, const Stack& stack) {
   const FrameSize size = parse_frame_size("--size", o.size.empty() ? kDemoVideoSize : o.size);
   check_video_frame_size(size);
   const std::string ffmpeg = find_ffmpeg(o.ffmpeg);
   const audio::AudioBuffer song = audio::synthesize_demo_track();
   const std::vector<audio::SoundFrame> frames = audio::analyse(song, o.fps);
   const std::uint64_t total = o.frames != 0 && o.frames < frames.size() ? o.frames : frames.size();
-  EffectChain chain = create_demo_chain(plan);
+  EffectChain chain = create_stack(stack);
   std::cout << "demo: rendering " << total << " frames of " << size.width << "x" << size.height
             << " to " << o.output << "\n"
             << std::flush;
   SongVideo video(ffmpeg, o.output, size.width, size.height, o.fps, o.crf, &song);
-  const std::uint64_t rendered = render_frames(chain, background, size.width, size.height, total,
-                                               feed_from(frames), video.sink());
+  const std::uint64_t rendered = render_frames(chain, stack.background, size.width, size.height,
+                                               total, feed_from(frames), video.sink());
   std::error_code error;
   const std::filesystem::path where = std::filesystem::absolute(o.output, error);
   std::cout << "demo: wrote " << (error ? o.output : where.string()) << " (" << rendered
@@ -89,9 +102,8 @@ int write_video(const DemoOptions& o, const ChainPlan& plan, const Background& b
 }
 
 int run_demo(const DemoOptions& o) {
-  const Background background = resolve_background(o.background);
   if (!o.size.empty()) parse_frame_size("--size", o.size);  // refused before anything starts
-  const ChainPlan plan = plan_demo_chain(o.chain);
+  const Stack stack = resolve_stack(o.chain, o.background, o.preset, true);
   bool window = o.window;
   if (!o.window && !o.video) {
     // A window where one can be shown; a video file everywhere else.
@@ -101,7 +113,10 @@ int run_demo(const DemoOptions& o) {
     std::string reason;
     if (!display_available(reason)) throw bad_input("--window", "cannot show a window: " + reason);
   }
-  return window ? show_window(o, plan, background) : write_video(o, plan, background);
+  if (!window && o.screen_option->count()) {
+    throw bad_input("--display", "only for the window (the demo is writing a video)");
+  }
+  return window ? show_window(o, stack) : write_video(o, stack);
 }
 
 }  // namespace
@@ -128,8 +143,14 @@ Command add_demo_command(CLI::App& parent) {
       *app, o->fps,
       "Frames per second (default " + std::to_string(audio::kDefaultFramesPerSecond) + ")");
   add_background_options(*app, o->background);
+  add_preset_option(*app, o->preset);
   app->add_option("--frames", o->frames, "Stop after this many frames")->type_name("N");
   app->add_flag("--fullscreen", o->fullscreen, "Window: start full screen (F toggles)");
+  o->screen_option =
+      app->add_option("--display", o->screen,
+                      "Window: open it (and full screen) on this screen, from 0 (apehost devices "
+                      "lists them)")
+          ->type_name("N");
   app->add_option("--audio-offset", o->audio_offset_ms,
                   "Window: show the picture this many milliseconds later, for outputs whose "
                   "sound comes late")

@@ -23,6 +23,7 @@ int main(int argc, char** argv) {
       apehost::add_render_command(app),  apehost::add_trace_synth_command(app),
       apehost::add_analyse_command(app), apehost::add_play_command(app),
       apehost::add_devices_command(app), apehost::add_demo_command(app),
+      apehost::add_preset_command(app),
   };
 
   // CLI11 would call an unknown command a missing one; name it instead.

@@ -12,6 +12,13 @@
 namespace apehost {
 
 void write_png(const std::string& path, const std::uint32_t* pixels, int width, int height) {
+  UniqueFile file(std::fopen(path.c_str(), "wb"));
+  if (!file) throw bad_input(path, "cannot create (" + errno_text(errno) + ")");
+  write_png(std::move(file), path, pixels, width, height);
+}
+
+void write_png(UniqueFile file, const std::string& path, const std::uint32_t* pixels, int width,
+               int height) {
   // Unpack by shifts, not by the bytes' order in memory, so the red and blue channels cannot swap
   // on any machine.
   const std::size_t count = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
@@ -21,9 +28,6 @@ void write_png(const std::string& path, const std::uint32_t* pixels, int width, 
     rgb[3 * i + 1] = static_cast<png_byte>(pixels[i] >> 8);
     rgb[3 * i + 2] = static_cast<png_byte>(pixels[i]);
   }
-
-  UniqueFile file(std::fopen(path.c_str(), "wb"));
-  if (!file) throw bad_input(path, "cannot create (" + errno_text(errno) + ")");
 
   png_image image;
   std::memset(&image, 0, sizeof image);

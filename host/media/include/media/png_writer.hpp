@@ -8,8 +8,15 @@
 #include <cstdint>
 #include <string>
 
+#include "base/file_io.hpp"
+
 namespace apehost {
 
 void write_png(const std::string& path, const std::uint32_t* pixels, int width, int height);
+
+// The same into a file already open for writing (a numbered file made exclusively, say), closed
+// when done; path names it in errors.
+void write_png(UniqueFile file, const std::string& path, const std::uint32_t* pixels, int width,
+               int height);
 
 }  // namespace apehost
