@@ -91,6 +91,11 @@ int line_of(const std::string& text, const PresetFault& fault) {
   throw PresetFault{reason, section, index, key};
 }
 
+// The value of key, or null where the table has none (cpptoml's get() throws instead).
+std::shared_ptr<cpptoml::base> value_of(const cpptoml::table& table, const std::string& key) {
+  return table.contains(key) ? table.get(key) : nullptr;
+}
+
 std::string effect_where(int index) { return " in [[effect]] " + std::to_string(index); }
 
 void check_keys(const cpptoml::table& table, const std::vector<std::string>& allowed,
@@ -124,7 +129,7 @@ std::uint32_t parse_colour_text(const std::string& text) {
 
 Background read_background(const cpptoml::table& doc) {
   Background background;
-  const auto node = doc.get("background");
+  const auto node = value_of(doc, "background");
   if (!node) return background;
   if (!node->is_table()) fail("'background' is not a table", "", 0, "background");
   const cpptoml::table& b = *node->as_table();
@@ -132,7 +137,7 @@ Background read_background(const cpptoml::table& doc) {
 
   std::string mode = "clear";
   if (b.contains("mode")) {
-    const auto text = b.get("mode")->as<std::string>();
+    const auto text = value_of(b, "mode")->as<std::string>();
     if (!text) fail("background mode is not a string", "background", 0, "mode");
     mode = text->get();
   }
@@ -148,7 +153,7 @@ Background read_background(const cpptoml::table& doc) {
   if (b.contains("colour")) {
     if (mode != "clear")
       fail("background colour is only for mode \"clear\"", "background", 0, "colour");
-    const auto text = b.get("colour")->as<std::string>();
+    const auto text = value_of(b, "colour")->as<std::string>();
     if (!text) fail("background colour is not a string \"0xRRGGBB\"", "background", 0, "colour");
     background.colour = parse_colour_text(text->get());
   }
@@ -158,7 +163,7 @@ Background read_background(const cpptoml::table& doc) {
   if (mode == "fade") {
     if (!b.contains("amount"))
       fail("background mode \"fade\" needs an amount", "background", 0, "mode");
-    const auto amount = b.get("amount")->as<std::int64_t>();
+    const auto amount = value_of(b, "amount")->as<std::int64_t>();
     if (!amount || amount->get() < 1 || amount->get() > kMaxFade) {
       fail("background amount is not a whole number 1.." + std::to_string(kMaxFade), "background",
            0, "amount");
@@ -169,7 +174,7 @@ Background read_background(const cpptoml::table& doc) {
 }
 
 std::vector<PresetEffect> read_effects(const cpptoml::table& doc) {
-  const auto node = doc.get("effect");
+  const auto node = value_of(doc, "effect");
   if (!node) fail("no [[effect]]: a preset names at least one plug-in");
   if (!node->is_table_array()) fail("'effect' is not a list of [[effect]] tables", "", 0, "effect");
   std::vector<PresetEffect> effects;
@@ -178,14 +183,14 @@ std::vector<PresetEffect> read_effects(const cpptoml::table& doc) {
     ++index;
     check_keys(*table, {"plugin", "settings"}, "effect", index);
     PresetEffect effect;
-    const auto plugin = table->get("plugin");
+    const auto plugin = value_of(*table, "plugin");
     if (!plugin) fail("no plugin" + effect_where(index), "effect", index);
     const auto name = plugin->as<std::string>();
     if (!name || name->get().empty()) {
       fail("plugin" + effect_where(index) + " is not a name or a path", "effect", index, "plugin");
     }
     effect.plugin = name->get();
-    if (const auto settings = table->get("settings")) {
+    if (const auto settings = value_of(*table, "settings")) {
       const auto text = settings->as<std::string>();
       if (!text)
         fail("settings" + effect_where(index) + " is not a string", "effect", index, "settings");
@@ -203,7 +208,7 @@ std::vector<PresetEffect> read_effects(const cpptoml::table& doc) {
 
 Preset read_document(const cpptoml::table& doc) {
   check_keys(doc, {"version", "background", "effect"}, "", 0);
-  if (const auto version = doc.get("version")) {
+  if (const auto version = value_of(doc, "version")) {
     const auto number = version->as<std::int64_t>();
     if (!number || number->get() != kPresetVersion) {
       fail("version " + (number ? std::to_string(number->get()) : std::string("is not a number")) +
