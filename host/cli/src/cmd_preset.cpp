@@ -68,6 +68,8 @@ Command add_preset_command(CLI::App& parent) {
       "save",
       "Write a preset from the options play, render and demo take; --preset FILE reopens it");
   add_chain_options(*save, o->chain, true);
+  save->remove_option(o->chain.ticks_option);  // a preset keeps no tick count
+  o->chain.ticks_option = nullptr;
   add_background_options(*save, o->background);
   save->add_option("-o,--output", o->output, "Preset file to write (TOML)")
       ->required()

@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "base/file_io.hpp"
+#include "base/host_error.hpp"
 #include "media/png_writer.hpp"
 #include "plugin/preset.hpp"
 
@@ -29,12 +30,24 @@ void add_window_saves(LiveOptions& live, const std::vector<std::string>& plugins
     }
     const std::string text = format_preset(preset);
     NumberedFile file = create_numbered_file(kPresetFilePrefix, ".toml");
-    finish_numbered_file(file, reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
+    try {
+      finish_numbered_file(file, reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
+    } catch (const HostError&) {
+      std::error_code ignored;
+      std::filesystem::remove(file.path, ignored);
+      throw;
+    }
     return shown_path(file.path);
   };
   live.save_picture = [](const FrameBuffer& frame) {
     NumberedFile file = create_numbered_file(kPictureFilePrefix, ".png");
-    write_png(std::move(file.file), file.path, frame.pixels(), frame.width(), frame.height());
+    try {
+      write_png(std::move(file.file), file.path, frame.pixels(), frame.width(), frame.height());
+    } catch (const HostError&) {
+      std::error_code ignored;
+      std::filesystem::remove(file.path, ignored);  // ours, made a moment ago: no half picture
+      throw;
+    }
     return shown_path(file.path);
   };
 }
