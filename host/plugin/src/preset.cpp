@@ -1,5 +1,7 @@
 #include "plugin/preset.hpp"
 
+// Tables as ordered maps: of several unknown keys, the same one is reported every time.
+#define CPPTOML_USE_MAP
 #include <cpptoml.h>
 
 #include <cstdio>
@@ -16,6 +18,9 @@ namespace {
 // A preset is a few hundred bytes; anything far larger is not one.
 constexpr std::size_t kMaxPresetFile = 1024 * 1024;
 constexpr int kWordsPerLine = 8;
+// cpptoml reads nested arrays and inline tables by recursion: a file of thousands of '[' would run
+// the stack out. A preset nests two deep at most.
+constexpr int kMaxNesting = 32;
 
 // An error found after parsing: the reason, and where to look for the line it is on (the table and
 // key it is about; cpptoml keeps no lines for values, so they are found again in the text).
@@ -82,6 +87,47 @@ int line_of(const std::string& text, const PresetFault& fault) {
     if (key != fault.key || section != fault.section) continue;
     if (section == "effect" && effect != fault.index) continue;
     return number;
+  }
+  return 0;
+}
+
+// The line where arrays and inline tables first nest deeper than kMaxNesting, or 0. Strings (with
+// their escapes) and comments are passed over: brackets in a path are not nesting.
+int too_deep_line(const std::string& text) {
+  int depth = 0;
+  int line = 1;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c == '\n') {
+      ++line;
+    } else if (c == '#') {
+      while (i + 1 < text.size() && text[i + 1] != '\n') ++i;
+    } else if (c == '"' || c == '\'') {
+      const std::string quote(3, c);
+      const bool triple = text.compare(i, 3, quote) == 0;
+      std::size_t j = i + (triple ? 3 : 1);
+      while (j < text.size()) {
+        if (c == '"' && text[j] == '\\') {
+          if (j + 1 < text.size() && text[j + 1] == '\n') ++line;
+          j += 2;
+          continue;
+        }
+        if (text[j] == '\n') {
+          if (!triple) break;  // an unclosed string: the line end is the parser's to report
+          ++line;
+        }
+        if (triple ? text.compare(j, 3, quote) == 0 : text[j] == c) {
+          j += triple ? 3 : 1;
+          break;
+        }
+        ++j;
+      }
+      i = j - 1;
+    } else if (c == '[' || c == '{') {
+      if (++depth > kMaxNesting) return line;
+    } else if ((c == ']' || c == '}') && depth > 0) {
+      --depth;
+    }
   }
   return 0;
 }
@@ -269,6 +315,10 @@ std::string blob_hex_lines(const SettingsBlob& blob) {
 }
 
 Preset parse_preset(const std::string& text, const std::string& file) {
+  if (const int line = too_deep_line(text)) {
+    throw bad_input(file + ":" + std::to_string(line),
+                    "arrays or tables nested more than " + std::to_string(kMaxNesting) + " deep");
+  }
   std::shared_ptr<cpptoml::table> doc;
   try {
     std::istringstream stream(text);

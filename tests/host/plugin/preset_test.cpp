@@ -133,6 +133,12 @@ TEST(Preset, EveryRefusalNamesTheFileTheLineAndTheReason) {
       {"[[effect]]\nplugin = \"a\"\n[[effect]]\nsettings = \"00\"\n",
        "p.toml:3: no plugin in [[effect]] 2"},
       {"[[effect]]\nplugin = 7\n", "p.toml:2: plugin in [[effect]] 1 is not a name or a path"},
+      // Nesting the parser would recurse through until the stack ran out; brackets in strings
+      // and comments are not nesting.
+      {"a = 1\nb = " + std::string(100000, '[') + "\n", "p.toml:2: arrays or tables nested more"},
+      {"[[effect]]\nplugin = \"" + std::string(40, '[') + "\" # " + std::string(40, '{') +
+           "\nsettings = 5\n",
+       "p.toml:3: settings in [[effect]] 1 is not a string"},
       // Nothing to point at: the file alone.
       {"version = 1\n", "p.toml: no [[effect]]: a preset names at least one plug-in"},
   };
