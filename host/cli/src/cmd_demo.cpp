@@ -11,9 +11,12 @@
 #include "cli/cli_values.hpp"
 #include "cli/command_options.hpp"
 #include "cli/commands.hpp"
+#include "cli/option_errors.hpp"
 #include "cli/output_policy.hpp"
 #include "cli/video_options.hpp"
+#include "cli/window_saves.hpp"
 #include "live/live_window.hpp"
+#include "live/screens.hpp"
 #include "live/sdl_start.hpp"
 #include "live/song_playback.hpp"
 #include "media/frame_render.hpp"
@@ -36,12 +39,15 @@ std::string demo_video_name(std::uint64_t n) {
 struct DemoOptions {
   ChainOptions chain;
   BackgroundOptions background;
+  PresetOptions preset;
   std::string output = kDemoVideo;
   std::string size;
   int fps = audio::kDefaultFramesPerSecond;
   bool window = false;
   bool video = false;
   bool fullscreen = false;
+  int screen = 0;
+  CLI::Option* screen_option = nullptr;
   double audio_offset_ms = 0.0;
   std::uint64_t frames = 0;
   int crf = kDefaultCrf;
@@ -51,36 +57,42 @@ struct DemoOptions {
   CLI::Option* output_option = nullptr;
 };
 
-int show_window(const DemoOptions& o, const Background& background) {
+EffectChain create_stack(const Stack& stack) {
+  return stack.demo ? create_demo_chain(stack.plan) : create_chain(stack.plan);
+}
+
+int show_window(const DemoOptions& o, const Stack& stack) {
   const FrameSize size = parse_frame_size("--size", o.size.empty() ? kDemoWindowSize : o.size);
-  const ChainPlan plan = plan_demo_chain(o.chain);
+  if (o.screen_option->count()) about_option("--display", [&] { check_screen(o.screen); });
   const audio::AudioBuffer song = audio::synthesize_demo_track();
   SongPlayback playback(song, "the demo track", o.audio_offset_ms);
   if (!playback.audible()) {
     std::cerr << "apehost: note: no audio output (" << playback.silent_reason()
               << "); showing the demo silently\n";
   }
-  EffectChain chain = create_demo_chain(plan);
+  EffectChain chain = create_stack(stack);
   LiveOptions live;
   live.width = size.width;
   live.height = size.height;
   live.frames_per_second = o.fps;
   live.fullscreen = o.fullscreen;
+  live.screen = o.screen;
   live.frame_limit = o.frames;
   live.title = "apehost demo: " + chain.description();
-  const LiveResult result = run_live_window(chain, background, playback, live);
+  add_window_saves(live, stack.plan.plugins, stack.background);
+  const LiveResult result = run_live_window(chain, stack.background, playback, live);
   std::cout << "demo: showed " << result.frames << " frame" << (result.frames == 1 ? "" : "s")
             << " of " << result.width << "x" << result.height << " in a window with "
             << chain.description() << tick_count_note() << "\n";
   return 0;
 }
 
-int write_video(const DemoOptions& o, const Background& background) {
+int write_video(const DemoOptions& o, const Stack& stack) {
   const FrameSize size = parse_frame_size("--size", o.size.empty() ? kDemoVideoSize : o.size);
   check_video_frame_size(size);
   const std::string ffmpeg = find_ffmpeg(o.ffmpeg);
   CommandFiles files(o.overwrite);
-  add_demo_chain_inputs(files, o.chain);
+  add_stack_inputs(files, o.chain, o.preset, true);
   files.input(o.ffmpeg.empty() ? "the ffmpeg program" : "--ffmpeg", ffmpeg);
   std::string output = o.output;
   Existing existing = files.existing();
@@ -90,11 +102,10 @@ int write_video(const DemoOptions& o, const Background& background) {
     output = first_free_name(demo_video_name);
     existing = Existing::refuse;
   }
-  const ChainPlan plan = plan_demo_chain(o.chain);
   const audio::AudioBuffer song = audio::synthesize_demo_track();
   const std::vector<audio::SoundFrame> frames = audio::analyse(song, o.fps);
   const std::uint64_t total = o.frames != 0 && o.frames < frames.size() ? o.frames : frames.size();
-  EffectChain chain = create_demo_chain(plan);
+  EffectChain chain = create_stack(stack);
   std::cout << "demo: rendering " << total << " frames of " << size.width << "x" << size.height
             << " to " << output << "\n"
             << std::flush;
@@ -108,8 +119,9 @@ int write_video(const DemoOptions& o, const Background& background) {
   settings.crf = o.crf;
   settings.speed = o.speed;
   SongVideo video(settings, &song);
-  const std::uint64_t rendered = render_frames(chain, background, {size.width, size.height, o.fps},
-                                               total, feed_from(frames), video.sink());
+  const std::uint64_t rendered =
+      render_frames(chain, stack.background, {size.width, size.height, o.fps}, total,
+                    feed_from(frames), video.sink());
   std::error_code error;
   const std::filesystem::path where = std::filesystem::absolute(output, error);
   std::cout << "demo: wrote " << (error ? output : where.string()) << " (" << rendered
@@ -120,8 +132,8 @@ int write_video(const DemoOptions& o, const Background& background) {
 }
 
 int run_demo(const DemoOptions& o) {
-  const Background background = resolve_background(o.background);
   if (!o.size.empty()) parse_frame_size("--size", o.size);  // refused before anything starts
+  const Stack stack = resolve_stack(o.chain, o.background, o.preset, true);
   bool window = o.window;
   if (!o.window && !o.video) {
     // A window where one can be shown; a video file everywhere else.
@@ -131,7 +143,10 @@ int run_demo(const DemoOptions& o) {
     std::string reason;
     if (!display_available(reason)) throw bad_input("--window", "cannot show a window: " + reason);
   }
-  return window ? show_window(o, background) : write_video(o, background);
+  if (!window && o.screen_option->count()) {
+    throw bad_input("--display", "only for the window (the demo is writing a video)");
+  }
+  return window ? show_window(o, stack) : write_video(o, stack);
 }
 
 }  // namespace
@@ -159,8 +174,14 @@ Command add_demo_command(CLI::App& parent) {
       *app, o->fps,
       "Frames per second (default " + std::to_string(audio::kDefaultFramesPerSecond) + ")");
   add_background_options(*app, o->background);
+  add_preset_option(*app, o->preset);
   app->add_option("--frames", o->frames, "Stop after this many frames")->type_name("N");
   app->add_flag("--fullscreen", o->fullscreen, "Window: start full screen (F toggles)");
+  o->screen_option =
+      app->add_option("--display", o->screen,
+                      "Window: open it (and full screen) on this screen, from 0 (apehost devices "
+                      "lists them)")
+          ->type_name("N");
   app->add_option("--audio-offset", o->audio_offset_ms,
                   "Window: show the picture this many milliseconds later, for outputs whose "
                   "sound comes late")

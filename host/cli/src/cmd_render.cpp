@@ -27,6 +27,7 @@ constexpr const char* kDefaultRenderSize = "1280x720";
 struct RenderOptions {
   ChainOptions chain;
   BackgroundOptions background;
+  PresetOptions preset;
   std::string trace;
   std::string audio;
   std::string size = kDefaultRenderSize;
@@ -54,7 +55,9 @@ struct RenderOptions {
 int run_render(const RenderOptions& o) {
   // Every argument and input file is checked before the first frame, and before an output exists.
   const FrameSize size = parse_frame_size("--size", o.size);
-  const Background background = resolve_background(o.background);
+  if (o.chain.plugins.empty() && !o.preset.option->count()) {
+    throw bad_input("render", "no plug-in: give PLUGIN ... or --preset FILE");
+  }
   const bool to_video = o.video_option->count() > 0;
   if (!to_video && !o.raw_option->count() && !o.png_option->count()) {
     throw bad_input("render", "no output: give -o OUT.mp4, --raw OUT or --png PATTERN");
@@ -82,7 +85,7 @@ int run_render(const RenderOptions& o) {
   // existing one is replaced only with -y. (The frame files of a pattern once their count is
   // known.)
   CommandFiles files(o.overwrite);
-  add_chain_inputs(files, o.chain);
+  add_stack_inputs(files, o.chain, o.preset, false);
   if (o.trace_option->count()) {
     files.input("--trace", o.trace);
   } else {
@@ -94,7 +97,9 @@ int run_render(const RenderOptions& o) {
   } else if (o.raw_option->count() && o.raw != "-") {
     files.output("--raw", o.raw);
   }
-  const ChainPlan plan = plan_chain(o.chain);
+  const Stack stack = resolve_stack(o.chain, o.background, o.preset, false);
+  const ChainPlan& plan = stack.plan;
+  const Background& background = stack.background;
 
   // The sound: a recorded trace, or a song analysed here at the frame rate asked for.
   std::optional<TraceReader> trace;
@@ -165,7 +170,8 @@ Command add_render_command(CLI::App& parent) {
   CLI::App* app = parent.add_subcommand(
       "render",
       "Render effects over a song or a sound trace into a video file, raw video or PNG files");
-  add_chain_options(*app, o->chain, true);
+  add_chain_options(*app, o->chain, false);
+  add_preset_option(*app, o->preset);
   o->audio_option =
       app->add_option("--audio", o->audio,
                       "Song to render (WAV, FLAC, Ogg, MP3, ...): analysed at --fps, and muxed "

@@ -9,6 +9,7 @@
 #include "plugin/demo_chain.hpp"
 #include "plugin/plugin_loader.hpp"
 #include "plugin/plugin_search.hpp"
+#include "plugin/preset.hpp"
 #include "plugin/tick_count.hpp"
 
 namespace apehost {
@@ -37,12 +38,20 @@ void add_inputs_of(CommandFiles& files, const ChainOptions& o,
 
 void print_note(const std::string& note) { std::cerr << "apehost: note: " << note << "\n"; }
 
-void add_chain_inputs(CommandFiles& files, const ChainOptions& o) {
-  add_inputs_of(files, o, o.plugins);
-}
-
-void add_demo_chain_inputs(CommandFiles& files, const ChainOptions& o) {
-  add_inputs_of(files, o, demo_plugins());
+void add_stack_inputs(CommandFiles& files, const ChainOptions& chain, const PresetOptions& preset,
+                      bool demo_by_default) {
+  if (preset.option && preset.option->count()) {
+    files.input("--preset", preset.path);
+    // A preset that cannot be read is refused here, with its file and line.
+    std::vector<std::string> plugins;
+    for (const PresetEffect& effect : read_preset(preset.path).effects) {
+      plugins.push_back(preset_plugin_argument(effect, preset.path));
+    }
+    add_inputs_of(files, chain, plugins);
+    return;
+  }
+  add_inputs_of(files, chain,
+                demo_by_default && chain.plugins.empty() ? demo_plugins() : chain.plugins);
 }
 
 void add_chain_options(CLI::App& app, ChainOptions& o, bool plugins_required) {
@@ -73,10 +82,12 @@ std::string tick_count_note() {
 }
 
 void add_background_options(CLI::App& app, BackgroundOptions& o) {
-  auto* background = app.add_option("--background", o.colour,
-                                    "Colour each frame starts from, 0xRRGGBB (default 0x000000)")
-                         ->type_name("0xRRGGBB");
-  auto* keep = app.add_flag("--keep", o.keep, "Start each frame from the previous one instead");
+  auto* background = o.colour_option =
+      app.add_option("--background", o.colour,
+                     "Colour each frame starts from, 0xRRGGBB (default 0x000000)")
+          ->type_name("0xRRGGBB");
+  auto* keep = o.keep_option =
+      app.add_flag("--keep", o.keep, "Start each frame from the previous one instead");
   keep->excludes(background);
   o.fade_option = app.add_option("--fade", o.fade,
                                  "Start each frame from the previous one darkened by N per "
@@ -96,6 +107,44 @@ Background resolve_background(const BackgroundOptions& o) {
     background.fade = o.fade;
   }
   return background;
+}
+
+void add_preset_option(CLI::App& app, PresetOptions& o) {
+  o.option = app.add_option("--preset", o.path,
+                            "Preset file (TOML, as apehost preset save, key S and the web page "
+                            "write them): the plug-ins, their settings and the background")
+                 ->type_name("FILE");
+}
+
+Stack resolve_stack(const ChainOptions& chain, const BackgroundOptions& background,
+                    const PresetOptions& preset, bool demo_by_default) {
+  Stack stack;
+  if (preset.option && preset.option->count()) {
+    const std::pair<CLI::Option*, const char*> stack_options[] = {
+        {chain.plugins_option, "PLUGIN arguments"},
+        {chain.settings_option, "--settings"},
+        {background.colour_option, "--background"},
+        {background.keep_option, "--keep"},
+        {background.fade_option, "--fade"}};
+    for (const auto& [option, name] : stack_options) {
+      if (option && option->count()) {
+        throw bad_input("--preset", std::string("not together with ") + name +
+                                        ": the preset holds the plug-ins, their settings and the "
+                                        "background");
+      }
+    }
+    // The preset's own errors name its file and line, and stand as they are.
+    const Preset read = read_preset(preset.path);
+    std::optional<std::uint32_t> ticks;
+    if (chain.ticks_option && chain.ticks_option->count()) ticks = chain.ticks;
+    stack.plan = plan_preset(read, preset.path, ticks, print_note);
+    stack.background = read.background;
+    return stack;
+  }
+  stack.background = resolve_background(background);
+  stack.demo = demo_by_default && chain.plugins.empty();
+  stack.plan = stack.demo ? plan_demo_chain(chain) : plan_chain(chain);
+  return stack;
 }
 
 CLI::Option* add_fps_option(CLI::App& app, int& fps, const std::string& what) {

@@ -29,7 +29,7 @@ int main(int argc, char** argv) {
       apehost::add_render_command(app),  apehost::add_trace_synth_command(app),
       apehost::add_analyse_command(app), apehost::add_play_command(app),
       apehost::add_devices_command(app), apehost::add_demo_command(app),
-      apehost::add_plugins_command(app),
+      apehost::add_plugins_command(app), apehost::add_preset_command(app),
   };
   app.set_version_flag("--version", apehost::version_line(), "Show the version and the commit");
 

@@ -68,6 +68,11 @@ CaptureSound::~CaptureSound() {
 }
 
 audio::SoundFrame CaptureSound::frame_now() {
+  // A device that went away (unplugged, its sound server's source removed, the server gone) is
+  // stopped by SDL and calls back no more: say so rather than show silence for ever.
+  if (!paused_ && SDL_GetAudioDeviceStatus(device_) == SDL_AUDIO_STOPPED) {
+    throw failure(device_text(name_), "the capture device went away");
+  }
   // Whole device buffers go in, so whatever is taken out is whole sample frames.
   const std::size_t values = incoming_->pop(draining_.data(), draining_.size());
   if (values != 0) {
@@ -78,7 +83,10 @@ audio::SoundFrame CaptureSound::frame_now() {
       std::max<std::int64_t>(0, newest - static_cast<std::int64_t>(offset_ms_ * rate_ / 1000.0)));
 }
 
-void CaptureSound::set_paused(bool paused) { SDL_PauseAudioDevice(device_, paused ? 1 : 0); }
+void CaptureSound::set_paused(bool paused) {
+  paused_ = paused;
+  SDL_PauseAudioDevice(device_, paused ? 1 : 0);
+}
 
 std::string CaptureSound::describe() const {
   return "capture from " + (name_.empty() ? std::string("the default input") : "'" + name_ + "'");

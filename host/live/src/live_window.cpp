@@ -9,6 +9,7 @@
 #include <random>
 
 #include "base/host_error.hpp"
+#include "base/interruption.hpp"
 #include "live/sdl_start.hpp"
 
 namespace apehost {
@@ -41,6 +42,21 @@ std::string colour_list_text(const std::vector<std::uint32_t>& colours) {
   return text;
 }
 
+std::string window_title(const LiveSound& sound, const std::string& title) {
+  const std::string own = sound.title();
+  return own.empty() ? title : own + " - " + title;
+}
+
+// Runs a save (S, F2) and says where it went; a failure is reported and the window goes on.
+template <class Save>
+void report_save(const char* what, Save&& save) {
+  try {
+    std::cout << "saved " << what << " to " << save() << "\n" << std::flush;
+  } catch (const HostError& e) {
+    std::cerr << "apehost: " << e.what() << "\n" << std::flush;
+  }
+}
+
 }  // namespace
 
 LiveResult run_live_window(EffectChain& chain, const Background& background, LiveSound& sound,
@@ -50,8 +66,11 @@ LiveResult run_live_window(EffectChain& chain, const Background& background, Liv
 
   const Uint32 flags =
       SDL_WINDOW_RESIZABLE | (options.fullscreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
-  WindowPtr window(SDL_CreateWindow(options.title.c_str(), SDL_WINDOWPOS_CENTERED,
-                                    SDL_WINDOWPOS_CENTERED, options.width, options.height, flags));
+  // Centred on the screen asked for; full screen fills the screen the window is on.
+  const auto place = static_cast<int>(SDL_WINDOWPOS_CENTERED_DISPLAY(options.screen));
+  std::string title = window_title(sound, options.title);
+  WindowPtr window(
+      SDL_CreateWindow(title.c_str(), place, place, options.width, options.height, flags));
   if (!window) throw window_error("cannot open a window");
   RendererPtr renderer(SDL_CreateRenderer(window.get(), -1, 0));
   if (!renderer) throw window_error("cannot draw in the window");
@@ -88,6 +107,9 @@ LiveResult run_live_window(EffectChain& chain, const Background& background, Liv
   const Uint64 period = ticks_per_second / static_cast<Uint64>(options.frames_per_second);
   Uint64 next = SDL_GetPerformanceCounter();
   while (!quit) {
+    // A signal noted while a file is being written (play --save-trace) ends the window here; the
+    // file is then left as it was.
+    stop_if_interrupted();
     SDL_Event event;
     while (SDL_PollEvent(&event)) {
       if (event.type == SDL_QUIT) quit = true;
@@ -121,21 +143,54 @@ LiveResult run_live_window(EffectChain& chain, const Background& background, Liv
           std::cout << "on-beat colour change " << (on ? "on" : "off") << "\n" << std::flush;
           break;
         }
+        case SDLK_n:
+          sound.skip(+1);
+          break;
+        case SDLK_p:
+          sound.skip(-1);
+          break;
+        case SDLK_LEFT:
+          sound.seek(-kSeekSeconds);
+          break;
+        case SDLK_RIGHT:
+          sound.seek(kSeekSeconds);
+          break;
+        case SDLK_s:
+          if (options.save_preset)
+            report_save("the preset", [&] { return options.save_preset(chain); });
+          break;
+        case SDLK_F2:
+          if (options.save_picture && frame.pixel_count() != 0) {
+            report_save("the picture", [&] { return options.save_picture(frame); });
+          }
+          break;
         default:
           break;
       }
     }
     if (quit) break;
+    // N at the end of the list ends it.
+    if (sound.finished()) {
+      result.sound_ended = true;
+      break;
+    }
 
     follow_window_size();
     if (!paused) {
       const audio::SoundFrame now = sound.frame_now();
       chain.render(now.sound.data(), now.beat, background, frame);
+      if (options.on_frame) options.on_frame(now);
       SDL_UpdateTexture(texture.get(), nullptr, frame.pixels(),
                         frame.width() * static_cast<int>(sizeof(std::uint32_t)));
       ++result.frames;
       result.width = frame.width();
       result.height = frame.height();
+    }
+    // The song and its place in the list, as it changes.
+    const std::string now_title = window_title(sound, options.title);
+    if (now_title != title) {
+      title = now_title;
+      SDL_SetWindowTitle(window.get(), title.c_str());
     }
     SDL_RenderClear(renderer.get());
     SDL_RenderCopy(renderer.get(), texture.get(), nullptr, nullptr);

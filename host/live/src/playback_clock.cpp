@@ -55,6 +55,13 @@ void PlaybackClock::set_paused(bool paused, std::uint64_t now) noexcept {
   paused_ = paused;
 }
 
+void PlaybackClock::move_to(std::int64_t position, std::uint64_t now) noexcept {
+  if (device_frames_ != 0) return;
+  if (!started_) start(now);
+  moved_by_ = 0;
+  moved_by_ = position - heard(now);
+}
+
 double PlaybackClock::seconds_between(std::uint64_t from, std::uint64_t to) const noexcept {
   // A hand-over may land after the caller read the counter: no time has passed since it, then.
   return to > from ? static_cast<double>(to - from) / ticks_per_second_ : 0.0;
@@ -63,8 +70,8 @@ double PlaybackClock::seconds_between(std::uint64_t from, std::uint64_t to) cons
 std::int64_t PlaybackClock::heard(std::uint64_t now) const noexcept {
   if (device_frames_ == 0) {
     if (!started_) return 0;
-    return static_cast<std::int64_t>(seconds_between(wall_start_, paused_ ? paused_at_ : now) *
-                                     sample_rate_);
+    return moved_by_ + static_cast<std::int64_t>(
+                           seconds_between(wall_start_, paused_ ? paused_at_ : now) * sample_rate_);
   }
   const HandOver last = last_hand_over();
   if (last.taken == 0) return 0;

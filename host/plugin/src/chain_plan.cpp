@@ -23,13 +23,14 @@ ChainPlan plan_chain(const std::vector<std::string>& plugins,
     throw std::invalid_argument("more settings files than plug-ins");
   }
   ChainPlan plan;
+  plan.plugins = plugins;
   for (const std::string& plugin : plugins) {
     plan.modules.push_back(load_plugin(plugin, note));
   }
   for (const std::string& path : settings_files) {
     plan.blobs.push_back(read_file_bytes(path, kMaxSettingsFile));
-    if (plan.blobs.back().size() > APE_SETTINGS_BYTES && note) {
-      note(path + " has " + std::to_string(plan.blobs.back().size()) +
+    if (plan.blobs.back()->size() > APE_SETTINGS_BYTES && note) {
+      note(path + " has " + std::to_string(plan.blobs.back()->size()) +
            " bytes; effects ignore a settings blob longer than " +
            std::to_string(APE_SETTINGS_BYTES));
     }
@@ -48,7 +49,8 @@ EffectChain create_chain(const ChainPlan& plan) {
   EffectChain chain;
   for (std::size_t i = 0; i < plan.modules.size(); ++i) {
     // The host hands a stored blob over as it is, length and all.
-    chain.add(plan.modules[i], i < plan.blobs.size() ? &plan.blobs[i] : nullptr);
+    const bool has_blob = i < plan.blobs.size() && plan.blobs[i];
+    chain.add(plan.modules[i], has_blob ? &*plan.blobs[i] : nullptr);
   }
   return chain;
 }

@@ -19,7 +19,7 @@ EffectChain create_demo_chain(const ChainPlan& plan) {
   EffectChain chain = create_chain(plan);
   const std::vector<std::uint32_t>* lists[] = {&kBlobDemoColours, &kCoilDemoColours};
   for (std::size_t i = 0; i < chain.size() && i < 2; ++i) {
-    if (i < plan.blobs.size()) continue;  // a blob given on the command line wins
+    if (i < plan.blobs.size() && plan.blobs[i]) continue;  // a blob given on the command line wins
     chain.set_colours(i, *lists[i]);
   }
   chain.set_on_beat(true);

@@ -76,6 +76,8 @@ TEST_F(CliMediaErrors, SongsThatAreNotThere) {
     expect_refused({"analyse", file, "-o", trace}, {file, reason});
     expect_refused({"render", PROBEFX_MODULE, "--audio", file, "--size", "16x8", "-o", video_},
                    {file, reason});
+    // A folder is a playlist for play (its audio files in name order): not refused there.
+    if (file == dir_ / "") continue;
     expect_refused({"play", PROBEFX_MODULE, "--audio", file, "--frames", "1"}, {file, reason},
                    dummy_sdl());
   }

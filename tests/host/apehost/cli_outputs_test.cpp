@@ -1,8 +1,8 @@
 // No command destroys a user's file. Every command that writes (render -o/--raw/--png, analyse,
-// settings, trace-synth, demo's video) refuses an output that is one of its inputs, by name or
-// through a symbolic or hard link, even with -y; refuses an existing output without -y; and with
-// -y replaces it. A refusal is one line naming both files or the file and the flag, exit status 2,
-// and leaves every file in the directory exactly as it was.
+// settings, trace-synth, preset save, play --save-trace, demo's video) refuses an output that is
+// one of its inputs, by name or through a symbolic or hard link, even with -y; refuses an existing
+// output without -y; and with -y replaces it. A refusal is one line naming both files or the file
+// and the flag, exit status 2, and leaves every file in the directory exactly as it was.
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -83,6 +83,7 @@ class CliOutputs : public ::testing::Test {
          {"render", module_, "--audio", song_, "--size", "16x8", "--ffmpeg", ffmpeg_, "-o", out}},
         {"analyse", {"analyse", song_, "-o", out}},
         {"settings", {"settings", module_, "--from", blob_, "-o", out}},
+        {"preset save", {"preset", "save", module_, "--settings", blob_, "--fade", "3", "-o", out}},
         {"trace-synth", {"trace-synth", "--frames", "2", "-o", out}},
     };
   }
@@ -116,6 +117,10 @@ TEST_F(CliOutputs, AnInputIsNeverAnOutputByNameOrThroughALink) {
   };
   const std::vector<std::string> video = {"render", module_, "--audio",  song_,
                                           "--size", "16x8",  "--ffmpeg", ffmpeg_};
+  // A preset and the files it names are inputs too.
+  const std::string preset = dir_ / "stack.toml";
+  expect_written({"preset", "save", module_, "-o", preset});
+  const std::vector<std::string> play = {"play", module_, "--audio", song_, "--settings", blob_};
   std::vector<Case> cases = {
       {render({"--raw"}), trace_, "--trace"},
       {render({"--raw"}), blob_, "--settings"},
@@ -125,6 +130,16 @@ TEST_F(CliOutputs, AnInputIsNeverAnOutputByNameOrThroughALink) {
       {{"analyse", song_, "-o"}, song_, "the song"},
       {{"settings", module_, "--from", blob_, "-o"}, blob_, "--from"},
       {{"settings", module_, "-o"}, module_, "the plug-in"},
+      {{"render", "--preset", preset, "--trace", trace_, "--size", "16x3", "--raw"},
+       preset,
+       "--preset"},
+      {{"render", "--preset", preset, "--trace", trace_, "--size", "16x3", "--raw"},
+       module_,
+       "the plug-in"},
+      {{"preset", "save", module_, "--settings", blob_, "-o"}, blob_, "--settings"},
+      {{"preset", "save", module_, "-o"}, module_, "the plug-in"},
+      {with(play, "--save-trace"), song_, "--audio"},
+      {with(play, "--save-trace"), blob_, "--settings"},
   };
   int links = 0;
   for (const Case& c : cases) {
@@ -173,6 +188,10 @@ TEST_F(CliOutputs, AnExistingOutputIsReplacedOnlyWithY) {
   // What came out is what each command writes.
   const std::vector<std::uint8_t> raw = read_bytes(dir_ / "existing");
   EXPECT_EQ(std::string(raw.begin(), raw.begin() + 8), "APETRACE");  // trace-synth, last
+
+  // play's trace is refused before any window opens (its writing is the window tests' part).
+  expect_refused({"play", module_, "--audio", song_, "--save-trace", dir_ / "existing"},
+                 {dir_ / "existing already exists", "-y (--overwrite)"});
 }
 
 TEST_F(CliOutputs, APatternIsRefusedWhenAnyFrameFileOfTheRunExists) {

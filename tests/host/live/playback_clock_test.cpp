@@ -65,6 +65,27 @@ TEST(PlaybackClock, WithoutADeviceTheSongFollowsTheCounterLessItsPauses) {
   EXPECT_EQ(fine.heard(500000), 22050);
 }
 
+TEST(PlaybackClock, TheSilentClockMovesToASeeksPositionAndGoesOnFromThere) {
+  PlaybackClock clock(kRate, 0, kTicksPerSecond);
+  clock.start(0);
+  clock.move_to(5000, 300);
+  EXPECT_EQ(clock.heard(300), 5000);
+  EXPECT_EQ(clock.heard(400), 5100);
+  clock.move_to(0, 400);
+  EXPECT_EQ(clock.heard(450), 50) << "back as well as forward";
+  clock.set_paused(true, 500);
+  clock.move_to(2000, 600);
+  EXPECT_EQ(clock.heard(900), 2000) << "paused, it stays where it was moved to";
+  clock.set_paused(false, 1000);
+  EXPECT_EQ(clock.heard(1100), 2100);
+  // A clock with a device follows what the device takes; moving it is the device's business.
+  PlaybackClock device(kRate, kBuffer, kTicksPerSecond);
+  device.start(0);
+  device.handed_over(300, 100);
+  device.move_to(9000, 100);
+  EXPECT_EQ(device.heard(100), 100);
+}
+
 TEST(PlaybackClock, AHandOverIsAlwaysReadWhole) {
   // The device's thread reports buffer after buffer; every pair read must be one it wrote.
   PlaybackClock clock(kRate, kBuffer, kTicksPerSecond);

@@ -54,7 +54,8 @@ TEST(ChainPlan, ModulesAndSettingsFilesInOrderTheIthBlobToTheIthEffect) {
                           [&notes](const std::string& note) { notes.push_back(note); });
   ASSERT_EQ(plan.modules.size(), 2u);
   ASSERT_EQ(plan.blobs.size(), 1u);
-  EXPECT_EQ(plan.blobs[0].size(), 72u);
+  ASSERT_TRUE(plan.blobs[0].has_value());
+  EXPECT_EQ(plan.blobs[0]->size(), 72u);
   EXPECT_FALSE(plan.ticks.has_value());
   EXPECT_TRUE(notes.empty());
   apehost::EffectChain chain = apehost::create_chain(plan);

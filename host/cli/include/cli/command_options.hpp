@@ -37,11 +37,6 @@ ChainPlan plan_chain(const ChainOptions& options);
 // The same with the demo's plug-ins in place of the PLUGIN arguments.
 ChainPlan plan_demo_chain(const ChainOptions& options);
 
-// The chain's files as inputs of a command: each plug-in module (the PLUGIN arguments, or the
-// demo's) and each --settings blob. An unknown plug-in name is refused here, as plan_chain would.
-void add_chain_inputs(CommandFiles& files, const ChainOptions& options);
-void add_demo_chain_inputs(CommandFiles& files, const ChainOptions& options);
-
 // " (tick count N)" when an effect asked for one, for the status lines.
 std::string tick_count_note();
 
@@ -49,12 +44,42 @@ struct BackgroundOptions {
   std::string colour = "0x000000";
   bool keep = false;
   int fade = 0;
+  CLI::Option* colour_option = nullptr;
+  CLI::Option* keep_option = nullptr;
   CLI::Option* fade_option = nullptr;
 };
 
 // --background 0xRRGGBB | --keep | --fade N, each excluding the others.
 void add_background_options(CLI::App& app, BackgroundOptions& options);
 Background resolve_background(const BackgroundOptions& options);
+
+struct PresetOptions {
+  std::string path;
+  CLI::Option* option = nullptr;
+};
+
+// --preset FILE: the stack, its settings and the background from a preset file.
+void add_preset_option(CLI::App& app, PresetOptions& options);
+
+// What a command draws: the plug-ins with their blobs, and the background.
+struct Stack {
+  ChainPlan plan;
+  Background background;
+  bool demo = false;  // the demo's plug-ins, which get the demo's colours where no blob is given
+};
+
+// The stack of a preset when --preset was given (refused together with PLUGIN arguments,
+// --settings or a background option: the preset holds all of those); otherwise the PLUGIN
+// arguments (the demo's plug-ins when there are none and demo_by_default), their --settings and
+// the background options. --ticks goes with either.
+Stack resolve_stack(const ChainOptions& chain, const BackgroundOptions& background,
+                    const PresetOptions& preset, bool demo_by_default);
+
+// The files the stack is made from, as inputs of a command: the preset and the plug-ins it names
+// (each file a name may be loaded from), or the PLUGIN arguments (the demo's when there are none
+// and demo_by_default) and the --settings blobs.
+void add_stack_inputs(CommandFiles& files, const ChainOptions& chain, const PresetOptions& preset,
+                      bool demo_by_default);
 
 // --fps N, 1..kMaxFramesPerSecond.
 inline constexpr int kMaxFramesPerSecond = 1000;

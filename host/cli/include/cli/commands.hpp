@@ -24,6 +24,7 @@ Command add_play_command(CLI::App& parent);
 Command add_devices_command(CLI::App& parent);
 Command add_demo_command(CLI::App& parent);
 Command add_plugins_command(CLI::App& parent);
+Command add_preset_command(CLI::App& parent);
 
 // The help text of every PLUGIN argument.
 inline constexpr const char* kPluginHelp =

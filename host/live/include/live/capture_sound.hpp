@@ -26,6 +26,7 @@ class CaptureSound final : public LiveSound {
   CaptureSound(const CaptureSound&) = delete;
   CaptureSound& operator=(const CaptureSound&) = delete;
 
+  // Throws a failure naming the device when it has gone away.
   audio::SoundFrame frame_now() override;
   bool finished() const override { return false; }
   // Paused, the device is paused too: what plays meanwhile is not shown afterwards.
@@ -40,6 +41,7 @@ class CaptureSound final : public LiveSound {
   int rate_ = 0;
   int channels_ = 0;
   double offset_ms_ = 0;
+  bool paused_ = false;
   std::unique_ptr<audio::SoundAnalyser> analyser_;
   // Arrived since the last frame: written by the device's thread, read by the window's.
   std::unique_ptr<SampleRing> incoming_;

@@ -38,6 +38,9 @@ class PlaybackClock {
   bool start(std::uint64_t now) noexcept;
   // A paused clock stands still; the silent clock skips the pause when it goes on.
   void set_paused(bool paused, std::uint64_t now) noexcept;
+  // The silent clock: from now on position is heard at now (a seek). A clock with a device follows
+  // what the device takes, and the device's thread jumps instead.
+  void move_to(std::int64_t position, std::uint64_t now) noexcept;
   // The sample position being heard at now. With a device: the samples it has taken, less the
   // buffer it is playing from, moved on by the time since it took the last ones (at most one
   // buffer). Without: the time since start, paused time left out.
@@ -60,6 +63,7 @@ class PlaybackClock {
   bool paused_ = false;
   std::uint64_t wall_start_ = 0;  // the silent clock: when position 0 was heard
   std::uint64_t paused_at_ = 0;
+  std::int64_t moved_by_ = 0;  // the silent clock: sample frames added by seeks
 };
 
 }  // namespace apehost

@@ -17,9 +17,12 @@
 namespace apehost {
 
 struct ChainPlan {
+  std::vector<std::string> plugins;  // as they were named (a name or a path), in drawing order
   std::vector<PluginModule> modules;
-  std::vector<std::vector<std::uint8_t>> blobs;  // the i-th goes to the i-th module
-  std::optional<std::uint32_t> ticks;            // the tick count to fix; none: the real clock
+  // The i-th goes to the i-th module; a module without one (none here, or past the end) keeps its
+  // defaults.
+  std::vector<std::optional<std::vector<std::uint8_t>>> blobs;
+  std::optional<std::uint32_t> ticks;  // the tick count to fix; none: the real clock
 };
 
 // Told about a settings file the effects will not read whole ("<file> has N bytes; ..."), and about
