@@ -98,7 +98,8 @@ TEST_F(CliCapture, TheToneAndTheClicksPlayedReachTheEffects) {
   EXPECT_EQ(trace.frames_per_second(), static_cast<std::uint32_t>(kFps));
   EXPECT_GT(trace.frame_count(), 5u * kFps) << "the 6 s of the track and more";
   // The loudest bin of each frame that hears something: the tone's, 1000 Hz x 1152 / 44100 = 26.1.
-  const int tone_bin = static_cast<int>(std::lround(kToneHz * 2 * APE_SOUND_BINS / kRate));
+  const int tone_bin =
+      static_cast<int>(std::lround(kToneHz * 2 * static_cast<double>(APE_SOUND_BINS) / kRate));
   std::map<int, int> loudest;
   std::vector<std::uint64_t> beats;
   apehost::TraceFrame frame;
