@@ -10,12 +10,15 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
+#include <thread>
 
 extern char** environ;
 
@@ -111,15 +114,29 @@ void write_numbered_trace(const std::string& path, int frames, std::uint32_t fps
   writer.close();
 }
 
-StartedProgram::StartedProgram(const std::vector<std::string>& command, const RunSetup& setup) {
-  char out_name[] = "/tmp/apehost_outXXXXXX";
-  char err_name[] = "/tmp/apehost_errXXXXXX";
-  const int out_fd = mkstemp(out_name);
-  const int err_fd = mkstemp(err_name);
-  if (out_fd < 0 || err_fd < 0) throw std::runtime_error("mkstemp failed");
-  out_name_ = out_name;
-  err_name_ = err_name;
+namespace {
 
+std::string temporary_file(const char* stem) {
+  std::string name = std::string("/tmp/") + stem + "XXXXXX";
+  const int fd = mkstemp(name.data());
+  if (fd < 0) throw std::runtime_error("mkstemp failed");
+  close(fd);
+  return name;
+}
+
+std::string read_text(const std::string& path) {
+  try {
+    const std::vector<std::uint8_t> bytes = read_bytes(path);
+    return {bytes.begin(), bytes.end()};
+  } catch (const std::exception&) {
+    return "";
+  }
+}
+
+}  // namespace
+
+RunningProgram::RunningProgram(const std::vector<std::string>& command, const RunSetup& setup)
+    : out_path_(temporary_file("apehost_out")), err_path_(temporary_file("apehost_err")) {
   std::vector<std::string> argv_text = command;
   std::vector<char*> argv;
   for (std::string& a : argv_text) argv.push_back(a.data());
@@ -144,48 +161,77 @@ StartedProgram::StartedProgram(const std::vector<std::string>& command, const Ru
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_adddup2(&actions, out_fd, STDOUT_FILENO);
-  posix_spawn_file_actions_adddup2(&actions, err_fd, STDERR_FILENO);
+  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, out_path_.c_str(), O_WRONLY | O_TRUNC,
+                                   0);
+  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, err_path_.c_str(), O_WRONLY | O_TRUNC,
+                                   0);
   if (!setup.directory.empty()) {
     posix_spawn_file_actions_addchdir_np(&actions, setup.directory.c_str());
   }
   pid_t pid = 0;
   const int spawned = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
   posix_spawn_file_actions_destroy(&actions);
-  close(out_fd);
-  close(err_fd);
   if (spawned != 0) {
-    unlink(out_name);
-    unlink(err_name);
+    unlink(out_path_.c_str());
+    unlink(err_path_.c_str());
     throw std::runtime_error("cannot run " + command.front());
   }
   pid_ = pid;
 }
 
-StartedProgram::~StartedProgram() {
-  if (pid_ <= 0) return;
-  kill(pid_, SIGKILL);
-  wait();
+RunningProgram::~RunningProgram() {
+  if (!ended_ && pid_ > 0) {
+    kill(pid_, SIGKILL);
+    reap(0);
+  }
+  unlink(out_path_.c_str());
+  unlink(err_path_.c_str());
 }
 
-RunResult StartedProgram::wait() {
+bool RunningProgram::reap(int options) {
+  if (ended_) return true;
   int wait_status = 0;
-  waitpid(pid_, &wait_status, 0);
-  pid_ = -1;
+  pid_t done = 0;
+  while ((done = waitpid(pid_, &wait_status, options)) < 0 && errno == EINTR) {
+  }
+  if (done != pid_) return false;
+  ended_ = true;
+  signal_ = WIFSIGNALED(wait_status) ? WTERMSIG(wait_status) : 0;
+  status_ = WIFEXITED(wait_status) ? WEXITSTATUS(wait_status) : 128 + signal_;
+  return true;
+}
+
+bool RunningProgram::wait(double seconds) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+  while (!reap(WNOHANG)) {
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  return true;
+}
+
+RunResult RunningProgram::wait() {
+  reap(0);
+  return result();
+}
+
+RunResult RunningProgram::result() const {
   RunResult result;
-  result.signal = WIFSIGNALED(wait_status) ? WTERMSIG(wait_status) : 0;
-  result.status = WIFEXITED(wait_status) ? WEXITSTATUS(wait_status) : 128 + result.signal;
-  const auto out = read_bytes(out_name_);
-  const auto err = read_bytes(err_name_);
-  result.out.assign(out.begin(), out.end());
-  result.err.assign(err.begin(), err.end());
-  unlink(out_name_.c_str());
-  unlink(err_name_.c_str());
+  result.status = status_;
+  result.signal = signal_;
+  result.out = read_text(out_path_);
+  result.err = read_text(err_path_);
   return result;
 }
 
+std::string RunningProgram::out_so_far() const { return read_text(out_path_); }
+
+void RunningProgram::send_signal(int signal_number) {
+  if (!ended_) kill(pid_, signal_number);
+}
+
 RunResult run_program(const std::vector<std::string>& command, const RunSetup& setup) {
-  return StartedProgram(command, setup).wait();
+  return RunningProgram(command, setup).wait();
 }
 
 std::vector<std::string> directory_names(const std::string& dir) {
@@ -234,10 +280,9 @@ RunResult run_apehost(const std::vector<std::string>& args, const RunSetup& setu
   return run_program(command, child);
 }
 
-std::unique_ptr<StartedProgram> start_apehost(const std::vector<std::string>& args,
-                                              const RunSetup& setup) {
+RunningProgram start_apehost(const std::vector<std::string>& args, const RunSetup& setup) {
   const auto [command, child] = apehost_command(args, setup);
-  return std::make_unique<StartedProgram>(command, child);
+  return RunningProgram(command, child);
 }
 #endif
 

@@ -78,24 +78,39 @@ RunResult run_apehost(const std::vector<std::string>& args, const RunSetup& setu
 // Runs any program (looked up on PATH), capturing both streams.
 RunResult run_program(const std::vector<std::string>& argv, const RunSetup& setup = {});
 
-// A program started and left running, e.g. to be interrupted; wait() gives what run_program gives.
-// One not waited for is killed when this goes.
-class StartedProgram {
+// A program started now and left running, to be driven while it runs (interrupted, sent keys):
+// its output goes to files, read when it has ended. One still running is killed (SIGKILL) when
+// this goes.
+class RunningProgram {
  public:
-  StartedProgram(const std::vector<std::string>& argv, const RunSetup& setup);
-  ~StartedProgram();
-  StartedProgram(const StartedProgram&) = delete;
-  StartedProgram& operator=(const StartedProgram&) = delete;
-  int pid() const { return pid_; }
+  RunningProgram(const std::vector<std::string>& argv, const RunSetup& setup = {});
+  ~RunningProgram();
+  RunningProgram(const RunningProgram&) = delete;
+  RunningProgram& operator=(const RunningProgram&) = delete;
+
+  // Waits up to seconds for it to end; false when it still runs.
+  bool wait(double seconds);
+  // Waits for it to end; what run_program gives.
   RunResult wait();
+  // Its exit status (128 + signal) and output, once it has ended.
+  RunResult result() const;
+  // Standard output so far.
+  std::string out_so_far() const;
+  void send_signal(int signal_number);
+  int pid() const { return pid_; }
 
  private:
+  bool reap(int options);  // true once it has ended
+
   int pid_ = -1;
-  std::string out_name_;
-  std::string err_name_;
+  int status_ = -1;
+  int signal_ = 0;
+  bool ended_ = false;
+  std::string out_path_;
+  std::string err_path_;
 };
-std::unique_ptr<StartedProgram> start_apehost(const std::vector<std::string>& args,
-                                              const RunSetup& setup = {});
+// apehost started with these arguments and left running (see run_apehost).
+RunningProgram start_apehost(const std::vector<std::string>& args, const RunSetup& setup = {});
 
 // The names in a directory (not recursive), sorted.
 std::vector<std::string> directory_names(const std::string& dir);

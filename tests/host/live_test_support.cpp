@@ -14,44 +14,11 @@
 #include <stdexcept>
 #include <thread>
 
-extern char** environ;
 
 namespace hosttest {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-std::vector<std::string> environment_with(const RunSetup& setup) {
-  std::vector<std::string> env;
-  for (char** e = environ; *e; ++e) {
-    const std::string entry = *e;
-    const std::string name = entry.substr(0, entry.find('='));
-    bool changed = false;
-    for (const auto& [key, value] : setup.environment) changed = changed || key == name;
-    if (!changed) env.push_back(entry);
-  }
-  for (const auto& [key, value] : setup.environment) {
-    if (value) env.push_back(key + "=" + *value);
-  }
-  return env;
-}
-
-std::string temporary_file(const char* stem) {
-  std::string name = std::string("/tmp/") + stem + "XXXXXX";
-  const int fd = mkstemp(name.data());
-  if (fd < 0) throw std::runtime_error("mkstemp failed");
-  close(fd);
-  return name;
-}
-
-std::string read_text(const std::string& path) {
-  try {
-    const std::vector<std::uint8_t> bytes = read_bytes(path);
-    return {bytes.begin(), bytes.end()};
-  } catch (const std::exception&) {
-    return "";
-  }
-}
 
 // Starts an X server that writes its display number to a pipe once it takes connections
 // (-displayfd); returns the number, or throws with what the server said.
@@ -84,84 +51,6 @@ std::unique_ptr<RunningProgram> start_x_server(std::vector<std::string> argv,
 }
 
 }  // namespace
-
-RunningProgram::RunningProgram(const std::vector<std::string>& command, const RunSetup& setup)
-    : out_path_(temporary_file("apehost_live_out")), err_path_(temporary_file("apehost_live_err")) {
-  std::vector<std::string> argv_text = command;
-  std::vector<char*> argv;
-  for (std::string& a : argv_text) argv.push_back(a.data());
-  argv.push_back(nullptr);
-  std::vector<std::string> env_text = environment_with(setup);
-  std::vector<char*> envp;
-  for (std::string& e : env_text) envp.push_back(e.data());
-  envp.push_back(nullptr);
-
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, out_path_.c_str(), O_WRONLY | O_TRUNC,
-                                   0);
-  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, err_path_.c_str(), O_WRONLY | O_TRUNC,
-                                   0);
-  if (!setup.directory.empty()) {
-    posix_spawn_file_actions_addchdir_np(&actions, setup.directory.c_str());
-  }
-  const int spawned = posix_spawnp(&pid_, argv[0], &actions, nullptr, argv.data(), envp.data());
-  posix_spawn_file_actions_destroy(&actions);
-  if (spawned != 0) throw std::runtime_error("cannot run " + command.front());
-}
-
-RunningProgram::~RunningProgram() {
-  if (!ended_ && pid_ > 0) {
-    kill(pid_, SIGKILL);
-    waitpid(pid_, nullptr, 0);
-  }
-  unlink(out_path_.c_str());
-  unlink(err_path_.c_str());
-}
-
-bool RunningProgram::wait(double seconds) {
-  const auto deadline = Clock::now() + std::chrono::duration<double>(seconds);
-  while (!ended_) {
-    int wait_status = 0;
-    const pid_t done = waitpid(pid_, &wait_status, WNOHANG);
-    if (done == pid_) {
-      ended_ = true;
-      status_ = WIFEXITED(wait_status) ? WEXITSTATUS(wait_status) : 128 + WTERMSIG(wait_status);
-      break;
-    }
-    if (Clock::now() >= deadline) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
-  return true;
-}
-
-RunResult RunningProgram::result() const {
-  RunResult result;
-  result.status = status_;
-  result.out = read_text(out_path_);
-  result.err = read_text(err_path_);
-  return result;
-}
-
-std::string RunningProgram::out_so_far() const { return read_text(out_path_); }
-
-void RunningProgram::send_signal(int signal_number) {
-  if (!ended_) kill(pid_, signal_number);
-}
-
-#ifdef APEHOST_EXE
-RunningProgram start_live_apehost(const std::vector<std::string>& args, const RunSetup& setup) {
-  std::vector<std::string> command = {APEHOST_EXE};
-  command.insert(command.end(), args.begin(), args.end());
-  // As run_apehost: no leak check at exit in sanitizer builds (see there why).
-  RunSetup child = setup;
-  const char* old = std::getenv("ASAN_OPTIONS");
-  child.environment.push_back(
-      {"ASAN_OPTIONS", std::string(old && *old ? std::string(old) + ":" : "") + "detect_leaks=0"});
-  return RunningProgram(command, child);
-}
-#endif
 
 XServer XServer::virtual_screen(const std::string& size) {
   XServer server;

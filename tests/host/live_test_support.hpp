@@ -15,34 +15,6 @@
 
 namespace hosttest {
 
-// A program started now and left running: its output goes to files, read when it has ended.
-class RunningProgram {
- public:
-  RunningProgram(const std::vector<std::string>& argv, const RunSetup& setup = {});
-  ~RunningProgram();  // stops it (SIGKILL) if it still runs
-  RunningProgram(const RunningProgram&) = delete;
-  RunningProgram& operator=(const RunningProgram&) = delete;
-
-  // Waits up to seconds for it to end; false when it still runs.
-  bool wait(double seconds);
-  // Its exit status (128 + signal) and output, once wait() returned true.
-  RunResult result() const;
-  // Standard output so far.
-  std::string out_so_far() const;
-  void send_signal(int signal_number);
-  pid_t pid() const { return pid_; }
-
- private:
-  pid_t pid_ = -1;
-  int status_ = -1;
-  bool ended_ = false;
-  std::string out_path_;
-  std::string err_path_;
-};
-
-// apehost started with these arguments and left running, driven while it runs (see run_apehost).
-RunningProgram start_live_apehost(const std::vector<std::string>& args, const RunSetup& setup);
-
 // An X server of the test's own on a free display number.
 class XServer {
  public:

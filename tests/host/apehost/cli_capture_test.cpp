@@ -77,9 +77,9 @@ TEST_F(CliCapture, TheToneAndTheClicksPlayedReachTheEffects) {
   EXPECT_NE(devices.out.find("Monitor of Null Output"), std::string::npos) << devices.out;
 
   hosttest::RunningProgram play =
-      hosttest::start_live_apehost({"play", PROBEFX_MODULE, "--capture", "Monitor of Null Output",
-                                    "--size", "48x32", "--save-trace", dir_ / "heard.trace"},
-                                   setup());
+      hosttest::start_apehost({"play", PROBEFX_MODULE, "--capture", "Monitor of Null Output",
+                               "--size", "48x32", "--save-trace", dir_ / "heard.trace"},
+                              setup());
   ASSERT_TRUE(hosttest::wait_for_output(play, "keys:", 20)) << play.out_so_far();
   const auto played = pulse_->client(
       {"paplay", std::string("--device=") + hosttest::PulseServer::kSink, dir_ / "clicks.wav"});
@@ -127,7 +127,7 @@ TEST_F(CliCapture, TheToneAndTheClicksPlayedReachTheEffects) {
 }
 
 TEST_F(CliCapture, ASinkTakenAwayDuringCaptureEndsPlayWithOneLine) {
-  hosttest::RunningProgram play = hosttest::start_live_apehost(
+  hosttest::RunningProgram play = hosttest::start_apehost(
       {"play", PROBEFX_MODULE, "--capture", "Monitor", "--size", "48x32"}, setup());
   ASSERT_TRUE(hosttest::wait_for_output(play, "keys:", 20)) << play.out_so_far();
   ASSERT_TRUE(pulse_->unload_sink());

@@ -51,14 +51,14 @@ std::uintmax_t temporary_bytes(const std::string& dir, int* count = nullptr) {
 // Starts apehost, waits until ready() says it is half-way, and sends it the signal.
 hosttest::RunResult interrupt(const std::vector<std::string>& args, int signal,
                               const std::function<bool()>& ready) {
-  auto program = hosttest::start_apehost(args);
+  hosttest::RunningProgram program = hosttest::start_apehost(args);
   const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(60);
   while (!ready() && std::chrono::steady_clock::now() < give_up) {
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
   EXPECT_TRUE(ready()) << "the render never got half-way";
-  kill(program->pid(), signal);
-  return program->wait();
+  program.send_signal(signal);
+  return program.wait();
 }
 
 void expect_ended_by(const hosttest::RunResult& run, int signal, const std::string& name) {

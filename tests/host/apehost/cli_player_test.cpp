@@ -48,7 +48,7 @@ TEST_F(CliPlayer, APlaylistPlaysThroughWithNextAndPreviousPastASongThatWillNotDe
   const std::string list = "#EXTM3U\n#EXTINF:2,One\none.wav\n#EXTINF:0,Two\ntwo.wav\nthree.wav\n";
   hosttest::write_bytes(dir_ / "list.m3u", std::vector<std::uint8_t>(list.begin(), list.end()));
   const XServer x = XServer::virtual_screen("640x480");
-  RunningProgram play = hosttest::start_live_apehost(
+  RunningProgram play = hosttest::start_apehost(
       {"play", PROBEFX_MODULE, "--audio", dir_ / "list.m3u", "--size", "64x48"}, x.setup());
   const std::string window = hosttest::wait_for_window(x, "1/3 one.wav", 20);
   ASSERT_FALSE(window.empty()) << play.out_so_far();
@@ -107,7 +107,7 @@ TEST_F(CliPlayer, PresetsSavedWithSReopenToTheSameFramesAndF2SavesThePicture) {
   hosttest::write_bytes(dir_ / "apehost-frame-001.png", earlier);
   std::vector<std::string> args = {"play", "--audio", dir_ / "song.wav", "--size", "80x60"};
   args.insert(args.end(), stack.begin(), stack.end());
-  RunningProgram play = hosttest::start_live_apehost(args, setup);
+  RunningProgram play = hosttest::start_apehost(args, setup);
   const std::string window = hosttest::wait_for_window(x, "apehost", 20);
   ASSERT_FALSE(window.empty()) << play.out_so_far();
 
@@ -181,7 +181,7 @@ TEST_F(CliPlayer, DisplayOneOpensTheWindowOnTheSecondMonitor) {
             std::string::npos)
       << devices.out;
 
-  RunningProgram play = hosttest::start_live_apehost(
+  RunningProgram play = hosttest::start_apehost(
       {"play", PROBEFX_MODULE, "--display", "1", "--size", "200x100"}, x.setup());
   const std::string window = hosttest::wait_for_window(x, "apehost", 20);
   ASSERT_FALSE(window.empty()) << play.out_so_far();
