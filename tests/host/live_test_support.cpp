@@ -14,7 +14,6 @@
 #include <stdexcept>
 #include <thread>
 
-
 namespace hosttest {
 namespace {
 
