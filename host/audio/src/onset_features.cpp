@@ -38,7 +38,7 @@ int onset_hop_size(int sample_rate) noexcept {
 }
 
 OnsetFeatures::OnsetFeatures(int sample_rate)
-    : hop_(onset_hop_size(sample_rate)), window_(kWindowHops * hop_) {
+    : hop_(onset_hop_size(sample_rate)), window_(kWindowHops * hop_), fft_(window_) {
   const int last_bin = window_ / 2;
   kick_bins_[0] = bin_of(kKickBandHz[0], window_, sample_rate, last_bin);
   kick_bins_[1] = std::max(kick_bins_[0], bin_of(kKickBandHz[1], window_, sample_rate, last_bin));
@@ -53,27 +53,6 @@ OnsetFeatures::OnsetFeatures(int sample_rate)
     hann_[static_cast<std::size_t>(n)] =
         static_cast<float>(0.5 - 0.5 * std::cos(kTwoPi * n / window_));
   }
-  fft_ = new_aubio_fft(static_cast<uint_t>(window_));
-  input_ = new_fvec(static_cast<uint_t>(window_));
-  complex_ = new_fvec(static_cast<uint_t>(window_));
-  spectrum_ = new_cvec(static_cast<uint_t>(window_));
-  if (fft_ == nullptr || input_ == nullptr || complex_ == nullptr || spectrum_ == nullptr) {
-    release();
-    throw std::bad_alloc();
-  }
-}
-
-OnsetFeatures::~OnsetFeatures() { release(); }
-
-void OnsetFeatures::release() noexcept {
-  if (spectrum_ != nullptr) del_cvec(spectrum_);
-  if (complex_ != nullptr) del_fvec(complex_);
-  if (input_ != nullptr) del_fvec(input_);
-  if (fft_ != nullptr) del_aubio_fft(fft_);
-  spectrum_ = nullptr;
-  complex_ = nullptr;
-  input_ = nullptr;
-  fft_ = nullptr;
 }
 
 double OnsetFeatures::band_level(int first_bin, int last_bin) const {
@@ -81,7 +60,7 @@ double OnsetFeatures::band_level(int first_bin, int last_bin) const {
   const double full_scale = window_ / 4.0;
   double power = 0.0;
   for (int k = first_bin; k <= last_bin; ++k) {
-    const double m = spectrum_->norm[k] / full_scale;
+    const double m = fft_.magnitudes()[k] / full_scale;
     power += m * m;
   }
   return std::sqrt(power);
@@ -100,19 +79,19 @@ HopFeatures OnsetFeatures::analyse(const float* hop_samples) {
     newest[i] = x;
     power += static_cast<double>(x) * x;
   }
+  smpl_t* input = fft_.input();
   for (int n = 0; n < window_; ++n) {
-    input_->data[n] = samples_[static_cast<std::size_t>(n)] * hann_[static_cast<std::size_t>(n)];
+    input[n] = samples_[static_cast<std::size_t>(n)] * hann_[static_cast<std::size_t>(n)];
   }
   // Magnitudes only: the phases are not needed.
-  aubio_fft_do_complex(fft_, input_, complex_);
-  aubio_fft_get_norm(complex_, spectrum_);
+  fft_.transform();
 
   HopFeatures features;
   features.sound = power / hop_ > kSilencePower;
   const float compression = kCompression / (static_cast<float>(window_) / 4.0f);
   double flux = 0.0;
   for (int k = 1; k <= window_ / 2; ++k) {
-    const float level = std::log1p(compression * spectrum_->norm[k]);
+    const float level = std::log1p(compression * fft_.magnitudes()[k]);
     const float rise = level - previous_[static_cast<std::size_t>(k)];
     if (rise > 0.0f) flux += rise;
     previous_[static_cast<std::size_t>(k)] = level;

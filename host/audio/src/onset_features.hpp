@@ -10,9 +10,9 @@
 //   second while a kick's click is over in a few milliseconds and closed hats in a few hundredths.
 // A hop below -70 dBFS counts as silence.
 
-#include <aubio/aubio.h>
-
 #include <vector>
+
+#include "magnitude_fft.hpp"
 
 namespace apehost::audio::detail {
 
@@ -31,9 +31,6 @@ class OnsetFeatures {
  public:
   // sample_rate must be positive.
   explicit OnsetFeatures(int sample_rate);
-  ~OnsetFeatures();
-  OnsetFeatures(const OnsetFeatures&) = delete;
-  OnsetFeatures& operator=(const OnsetFeatures&) = delete;
 
   int hop() const noexcept { return hop_; }
 
@@ -41,7 +38,6 @@ class OnsetFeatures {
   HopFeatures analyse(const float* hop_samples);
 
  private:
-  void release() noexcept;
   double band_level(int first_bin, int last_bin) const;
 
   int hop_ = 0;
@@ -50,10 +46,7 @@ class OnsetFeatures {
   int snare_bins_[2] = {0, 0};
   std::vector<float> samples_;  // the last window of samples, oldest first
   std::vector<float> hann_;
-  aubio_fft_t* fft_ = nullptr;
-  fvec_t* input_ = nullptr;
-  fvec_t* complex_ = nullptr;
-  cvec_t* spectrum_ = nullptr;
+  MagnitudeFft fft_;
   std::vector<float> previous_;  // the compressed magnitudes of the hop before
 };
 

@@ -45,37 +45,15 @@ SpectrumAnalyser::SpectrumAnalyser() {
     hann_[static_cast<std::size_t>(n)] =
         static_cast<float>(0.5 - 0.5 * render3d::trig::cos(kTwoPi * n / kFftSize));
   }
-  fft_ = new_aubio_fft(kFftSize);
-  input_ = new_fvec(kFftSize);
-  complex_ = new_fvec(kFftSize);
-  spectrum_ = new_cvec(kFftSize);
-  if (fft_ == nullptr || input_ == nullptr || complex_ == nullptr || spectrum_ == nullptr) {
-    release();
-    throw std::bad_alloc();
-  }
-}
-
-SpectrumAnalyser::~SpectrumAnalyser() { release(); }
-
-void SpectrumAnalyser::release() noexcept {
-  if (spectrum_ != nullptr) del_cvec(spectrum_);
-  if (complex_ != nullptr) del_fvec(complex_);
-  if (input_ != nullptr) del_fvec(input_);
-  if (fft_ != nullptr) del_aubio_fft(fft_);
-  spectrum_ = nullptr;
-  complex_ = nullptr;
-  input_ = nullptr;
-  fft_ = nullptr;
 }
 
 void SpectrumAnalyser::analyse(const float* window, std::uint8_t* bins) {
-  for (int n = 0; n < kFftSize; ++n)
-    input_->data[n] = window[n] * hann_[static_cast<std::size_t>(n)];
+  smpl_t* input = fft_.input();
+  for (int n = 0; n < kFftSize; ++n) input[n] = window[n] * hann_[static_cast<std::size_t>(n)];
   // The magnitudes as aubio_fft_do gives them, without the phases it would also work out.
-  aubio_fft_do_complex(fft_, input_, complex_);
-  aubio_fft_get_norm(complex_, spectrum_);
-  // spectrum_ holds N / 2 + 1 magnitudes; the last one (half the rate) has no byte.
-  for (int i = 0; i < kSpectrumBins; ++i) bins[i] = spectrum_byte(spectrum_->norm[i]);
+  const smpl_t* magnitudes = fft_.transform();
+  // N / 2 + 1 magnitudes; the last one (half the rate) has no byte.
+  for (int i = 0; i < kSpectrumBins; ++i) bins[i] = spectrum_byte(magnitudes[i]);
 }
 
 void fill_sound_frame(SpectrumAnalyser& analyser, const float* window0, const float* window1,

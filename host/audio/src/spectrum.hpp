@@ -1,12 +1,11 @@
 #pragma once
 // One channel's spectrum and waveform bytes. Internal to apehost_audio.
 
-#include <aubio/aubio.h>
-
 #include <array>
 #include <cstdint>
 
 #include "apehost_audio/sound_analysis.hpp"
+#include "magnitude_fft.hpp"
 
 namespace apehost::audio::detail {
 
@@ -30,22 +29,14 @@ std::uint8_t waveform_byte(float sample) noexcept;
 class SpectrumAnalyser {
  public:
   SpectrumAnalyser();
-  ~SpectrumAnalyser();
-  SpectrumAnalyser(const SpectrumAnalyser&) = delete;
-  SpectrumAnalyser& operator=(const SpectrumAnalyser&) = delete;
 
   // window: the kFftSize most recent samples of one channel, oldest first. Writes kSpectrumBins
   // bytes to bins.
   void analyse(const float* window, std::uint8_t* bins);
 
  private:
-  void release() noexcept;
-
   std::array<float, kFftSize> hann_{};
-  aubio_fft_t* fft_ = nullptr;
-  fvec_t* input_ = nullptr;
-  fvec_t* complex_ = nullptr;
-  cvec_t* spectrum_ = nullptr;
+  MagnitudeFft fft_{kFftSize};
 };
 
 // Fills frame.sound from the kFftSize most recent samples of each channel (oldest first); the
