@@ -118,6 +118,16 @@ def build_rows(m):
     return rows
 
 
+def print_table(header, rows):
+    """A Markdown table, each column as wide as its widest cell."""
+    widths = [max(len(str(r[i])) for r in rows + [header]) for i in range(len(header))]
+    line = lambda r: "| " + " | ".join(str(c).ljust(w) for c, w in zip(r, widths)) + " |"
+    print(line(header))
+    print("|" + "|".join("-" * (w + 2) for w in widths) + "|")
+    for r in rows:
+        print(line(r))
+
+
 def main():
     if len(sys.argv) != 2:
         sys.exit("usage: format_table.py RESULTS.json")
@@ -137,13 +147,7 @@ def main():
         print("(OSMesa not installed: the drawing rows have no llvmpipe peer.)")
     print()
     header = ("stage", "size", "median", "against", "ratio", "target")
-    rows = build_rows(m)
-    widths = [max(len(str(r[i])) for r in rows + [header]) for i in range(len(header))]
-    line = lambda r: "| " + " | ".join(str(c).ljust(w) for c, w in zip(r, widths)) + " |"
-    print(line(header))
-    print("|" + "|".join("-" * (w + 2) for w in widths) + "|")
-    for r in rows:
-        print(line(r))
+    print_table(header, build_rows(m))
 
 
 if __name__ == "__main__":

@@ -27,6 +27,8 @@ import sys
 import tempfile
 import time
 
+from format_table import print_table
+
 SONG = "/usr/share/games/fretsonfire/data/songs/muldjord/armygeddon/song.ogg"
 SONG_NAME = "Armygeddon (Muldjord, fretsonfire-songs-muldjord)"
 FPS = 60
@@ -87,15 +89,6 @@ def luma_ssim(video, reference):
     if not found:
         sys.exit("video_bench: no SSIM from ffmpeg: " + err.strip()[-300:])
     return float(found.group(1))
-
-
-def print_table(header, rows):
-    widths = [max(len(str(r[i])) for r in rows + [header]) for i in range(len(header))]
-    line = lambda r: "| " + " | ".join(str(c).ljust(w) for c, w in zip(r, widths)) + " |"
-    print(line(header))
-    print("|" + "|".join("-" * (w + 2) for w in widths) + "|")
-    for r in rows:
-        print(line(r))
 
 
 def realtime(args, song, work):
