@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <png.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -150,6 +151,7 @@ StartedProgram::StartedProgram(const std::vector<std::string>& command, const Ru
     posix_spawn_file_actions_addchdir_np(&actions, setup.directory.c_str());
   }
   pid_t pid = 0;
+  started_ = std::chrono::steady_clock::now();
   const int spawned = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
   posix_spawn_file_actions_destroy(&actions);
   close(out_fd);
@@ -170,9 +172,13 @@ StartedProgram::~StartedProgram() {
 
 RunResult StartedProgram::wait() {
   int wait_status = 0;
-  waitpid(pid_, &wait_status, 0);
+  struct rusage usage {};
+  wait4(pid_, &wait_status, 0, &usage);
   pid_ = -1;
   RunResult result;
+  result.max_rss_kb = usage.ru_maxrss;
+  result.seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - started_).count();
   result.signal = WIFSIGNALED(wait_status) ? WTERMSIG(wait_status) : 0;
   result.status = WIFEXITED(wait_status) ? WEXITSTATUS(wait_status) : 128 + result.signal;
   const auto out = read_bytes(out_name_);

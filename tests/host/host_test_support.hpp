@@ -2,6 +2,7 @@
 // Shared by the apehost tests: a scratch directory per test, whole-file helpers, a PNG decoder (on
 // libpng's reading side, independent of the writer under test) and a runner for the real binary.
 
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
@@ -62,6 +63,10 @@ struct RunResult {
   int signal = 0;   // the signal that ended it, 0 when it exited
   std::string out;
   std::string err;
+  // The program's peak resident memory (the largest of it and the programs it waited for), as
+  // wait4 reports it, and how long it ran.
+  long max_rss_kb = 0;
+  double seconds = 0.0;
 };
 // Runs apehost with these arguments (no shell), capturing both streams.
 RunResult run_apehost(const std::vector<std::string>& args);
@@ -93,6 +98,7 @@ class StartedProgram {
   int pid_ = -1;
   std::string out_name_;
   std::string err_name_;
+  std::chrono::steady_clock::time_point started_;
 };
 std::unique_ptr<StartedProgram> start_apehost(const std::vector<std::string>& args,
                                               const RunSetup& setup = {});
