@@ -62,7 +62,12 @@ SongPlayback::SongPlayback(std::unique_ptr<SongSource> source, std::string name,
       device_frames = have.samples;
     }
   }
-  stream_ = std::make_unique<SongStream>(std::move(source), device_ != 0, offset_samples_);
+  try {
+    stream_ = std::make_unique<SongStream>(std::move(source), device_ != 0, offset_samples_);
+  } catch (...) {
+    if (device_ != 0) SDL_CloseAudioDevice(device_);
+    throw;
+  }
   clock_.emplace(sample_rate_, device_frames, SDL_GetPerformanceFrequency());
 }
 

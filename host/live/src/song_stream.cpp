@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstring>
 #include <limits>
 
 namespace apehost {
@@ -27,9 +26,12 @@ constexpr double kAnalysisSlackSeconds = 1.5;
 constexpr auto kDecoderNap = std::chrono::milliseconds(5);
 constexpr auto kWindowNap = std::chrono::milliseconds(1);
 
+// Room for seconds of sound, and never less than two of the decoder's pieces (a piece goes into a
+// ring whole: at the lowest sample rates a second holds fewer than one).
 std::size_t ring_values(double seconds, int sample_rate, int channels) {
-  return static_cast<std::size_t>(std::max(seconds, 0.0) * sample_rate) *
-         static_cast<std::size_t>(channels);
+  const auto frames =
+      std::max(static_cast<std::int64_t>(std::max(seconds, 0.0) * sample_rate), 2 * kDecodeFrames);
+  return static_cast<std::size_t>(frames) * static_cast<std::size_t>(channels);
 }
 
 }  // namespace
@@ -205,8 +207,10 @@ void SongStream::seek(std::int64_t shown, std::int64_t heard) {
 }
 
 void SongStream::restart_analysis() {
-  // History enough for the frames the look-ahead behind the newest sample, and a second more.
-  analyser_.emplace(sample_rate_, channels_, static_cast<double>(feed_ahead_) / sample_rate_ + 1.0);
+  // History enough for the spectrum window of a frame the look-ahead behind the newest sample (a
+  // window is over a second long at the lowest rates), and a second more.
+  const double history = static_cast<double>(feed_ahead_ + audio::kFftSize) / sample_rate_ + 1.0;
+  analyser_.emplace(sample_rate_, channels_, history);
   analysis_finished_ = false;
 }
 

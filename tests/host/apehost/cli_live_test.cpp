@@ -93,28 +93,6 @@ TEST_F(CliLive, PlayWithoutArgumentsShowsTheDemoTrackUntilItEnds) {
   EXPECT_LE(frames, 30) << song.out;
 }
 
-TEST_F(CliLive, ASongThatBreaksPartWayPlaysUpToTheBreak) {
-  // Decoded as it plays, the song fails about a second in: alone, play ends with its one line and
-  // status 2; in a list, it is said once and the next song plays.
-  const std::string broken = dir_ / "broken.flac";
-  hosttest::write_broken_flac(broken, 2.0);
-  hosttest::write_song(dir_ / "good.wav", 0.5);
-  const auto alone =
-      run_apehost({"play", PROBEFX_MODULE, "--audio", broken, "--size", "32x8"}, under_xvfb());
-  EXPECT_EQ(alone.status, 2) << alone.err;
-  EXPECT_EQ(alone.err.rfind("apehost: " + broken + ": decoding failed: ", 0), 0u) << alone.err;
-  EXPECT_EQ(alone.err.find('\n'), alone.err.size() - 1) << alone.err;
-
-  const auto listed =
-      run_apehost({"play", PROBEFX_MODULE, "--audio", broken, dir_ / "good.wav", "--size", "32x8"},
-                  under_xvfb());
-  ASSERT_EQ(listed.status, 0) << listed.err;
-  EXPECT_NE(listed.err.find("apehost: " + broken + ": decoding failed: "), std::string::npos)
-      << listed.err;
-  EXPECT_NE(listed.err.find("(the rest of the song skipped)"), std::string::npos) << listed.err;
-  EXPECT_NE(listed.out.find("playing 2/2 good.wav"), std::string::npos) << listed.out;
-}
-
 TEST_F(CliLive, TheFramesFollowTheWindowToFullScreen) {
   // The virtual screen is 800x600: full screen, the effects get frames of that size.
   const auto run = run_apehost(

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "apehost_audio/audio_buffer.hpp"
+#include "apehost_audio/audio_reader.hpp"
 #include "apehost_audio/sound_analysis.hpp"
 #include "live/song_source.hpp"
 
@@ -307,6 +308,27 @@ TEST_F(SongStreamTest, ADecodingErrorPartWayEndsTheSoundThere) {
   stream.seek(kRate / 2, kRate / 2);
   take_up(stream, device, kRate / 2);
   EXPECT_EQ(stream.end(), kRate / 2 - apehost::audio::kFftSize);
+}
+
+TEST_F(SongStreamTest, TheLowestSampleRatePlaysThrough) {
+  // At 1,000 Hz a second of sound is less than one piece of the decoding: the rings must still
+  // take whole pieces.
+  auto slow = std::make_shared<AudioBuffer>();
+  slow->sample_rate = apehost::audio::kMinSampleRate;
+  slow->channels = 1;
+  for (int n = 0; n < 8 * slow->sample_rate; ++n)
+    slow->samples.push_back(0.5f + 0.25f * static_cast<float>(std::sin(0.3 * n)));
+  const std::vector<SoundFrame> whole = apehost::audio::analyse(*slow, kFps);
+  SongStream stream(apehost::song_in_memory(slow), true, 0, 2.0);
+  Device device(stream);
+  for (std::size_t k = 0; k + 1 < whole.size(); ++k) {
+    const std::int64_t end =
+        frame_start_sample(static_cast<std::int64_t>(k) + 1, slow->sample_rate, kFps);
+    ASSERT_EQ(stream.frame_at(end).sound, whole[k].sound) << "frame " << k;
+    device.play_until(end);
+  }
+  device.play_until(9 * slow->sample_rate);
+  EXPECT_EQ(device.sound_from(0), 8 * slow->sample_rate);
 }
 
 TEST_F(SongStreamTest, WithoutADeviceTheAnalysisAloneDrainsTheDecoding) {
