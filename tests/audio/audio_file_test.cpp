@@ -5,8 +5,10 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "apehost_audio/audio_buffer.hpp"
+#include "apehost_audio/audio_reader.hpp"
 #include "apehost_audio/sound_analysis.hpp"
 #include "signals.hpp"
 
@@ -140,6 +142,59 @@ TEST_F(AudioFiles, DecodedMonoFeedsBothChannelsOfTheAnalysis) {
   const SoundFrame& f = frames.at(15);
   EXPECT_EQ(peak_bin(f, 0), 11);  // 440 Hz / 38.28 Hz
   EXPECT_EQ(peak_bin(f, 1), 11);
+}
+
+// Reads count sample frames from where the reader is.
+std::vector<float> read_frames(apehost::audio::AudioReader& reader, std::int64_t count) {
+  std::vector<float> out(static_cast<std::size_t>(count * reader.channels()));
+  const std::int64_t got = reader.read(out.data(), count);
+  out.resize(got < 0 ? 0 : static_cast<std::size_t>(got * reader.channels()));
+  return out;
+}
+
+TEST_F(AudioFiles, SeekingMovesWhereTheNextReadStartsToTheSample) {
+  // A playing song is moved with the seek keys: the reader must land on the very sample asked
+  // for, at the end give the end, and refuse a place past it without breaking the reading.
+  const AudioBuffer original = stereo_fixture();
+  const auto length = static_cast<std::int64_t>(original.frame_count());
+  std::string error;
+  ASSERT_TRUE(write_wav(path("a.wav"), original, error)) << error;
+  ASSERT_TRUE(write_with_sndfile(path("a.flac"), original, SF_FORMAT_FLAC | SF_FORMAT_PCM_16));
+  for (const char* name : {"a.wav", "a.flac"}) {
+    SCOPED_TRACE(name);
+    const auto decoded = decode_audio_file(path(name), error);
+    ASSERT_TRUE(decoded) << error;
+    auto frames_of = [&](std::int64_t from, std::int64_t count) {
+      return std::vector<float>(decoded->samples.begin() + from * 2,
+                                decoded->samples.begin() + (from + count) * 2);
+    };
+    const auto reader = apehost::audio::AudioReader::open(path(name), error);
+    ASSERT_TRUE(reader) << error;
+    read_frames(*reader, 1000);
+    ASSERT_TRUE(reader->seek(15000, error)) << error;
+    EXPECT_EQ(read_frames(*reader, 500), frames_of(15000, 500)) << "forward";
+    ASSERT_TRUE(reader->seek(7, error)) << error;
+    EXPECT_EQ(read_frames(*reader, 300), frames_of(7, 300)) << "back";
+    // Past the end: refused, named, and the reading goes on where it was.
+    EXPECT_FALSE(reader->seek(length + 4410, error));
+    EXPECT_EQ(error.rfind(path(name) + ": cannot seek to sample frame " +
+                              std::to_string(length + 4410) + ": ",
+                          0),
+              0u)
+        << error;
+    EXPECT_EQ(read_frames(*reader, 100), frames_of(307, 100)) << "not a decoding error";
+    EXPECT_FALSE(reader->seek(-1, error));
+    // At the end: nothing more, and no error, a refused seek just before included.
+    ASSERT_TRUE(reader->seek(length - 50, error)) << error;
+    EXPECT_EQ(read_frames(*reader, 100), frames_of(length - 50, 50));
+    EXPECT_FALSE(reader->seek(length + 1, error));
+    float spare[8];
+    EXPECT_EQ(reader->read(spare, 4), 0) << reader->error();
+    ASSERT_TRUE(reader->seek(length, error)) << error;
+    EXPECT_EQ(reader->read(spare, 4), 0) << reader->error();
+    EXPECT_EQ(reader->error(), "");
+    EXPECT_EQ(reader->frames_read(), 1000 + 500 + 300 + 100 + 50);
+  }
 }
 
 TEST_F(AudioFiles, MissingFileIsOneClearLine) {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <png.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -169,6 +170,7 @@ RunningProgram::RunningProgram(const std::vector<std::string>& command, const Ru
     posix_spawn_file_actions_addchdir_np(&actions, setup.directory.c_str());
   }
   pid_t pid = 0;
+  started_ = std::chrono::steady_clock::now();
   const int spawned = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
   posix_spawn_file_actions_destroy(&actions);
   if (spawned != 0) {
@@ -191,11 +193,14 @@ RunningProgram::~RunningProgram() {
 bool RunningProgram::reap(int options) {
   if (ended_) return true;
   int wait_status = 0;
+  struct rusage usage {};
   pid_t done = 0;
-  while ((done = waitpid(pid_, &wait_status, options)) < 0 && errno == EINTR) {
+  while ((done = wait4(pid_, &wait_status, options, &usage)) < 0 && errno == EINTR) {
   }
   if (done != pid_) return false;
   ended_ = true;
+  max_rss_kb_ = usage.ru_maxrss;
+  seconds_ = std::chrono::duration<double>(std::chrono::steady_clock::now() - started_).count();
   signal_ = WIFSIGNALED(wait_status) ? WTERMSIG(wait_status) : 0;
   status_ = WIFEXITED(wait_status) ? WEXITSTATUS(wait_status) : 128 + signal_;
   return true;
@@ -219,6 +224,8 @@ RunResult RunningProgram::result() const {
   RunResult result;
   result.status = status_;
   result.signal = signal_;
+  result.max_rss_kb = max_rss_kb_;
+  result.seconds = seconds_;
   result.out = read_text(out_path_);
   result.err = read_text(err_path_);
   return result;

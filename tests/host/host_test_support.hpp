@@ -2,6 +2,7 @@
 // Shared by the apehost tests: a scratch directory per test, whole-file helpers, a PNG decoder (on
 // libpng's reading side, independent of the writer under test) and a runner for the real binary.
 
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
@@ -62,6 +63,10 @@ struct RunResult {
   int signal = 0;   // the signal that ended it, 0 when it exited
   std::string out;
   std::string err;
+  // The program's peak resident memory (the largest of it and the programs it waited for), as
+  // wait4 reports it, and how long it ran.
+  long max_rss_kb = 0;
+  double seconds = 0.0;
 };
 // Runs apehost with these arguments (no shell), capturing both streams.
 RunResult run_apehost(const std::vector<std::string>& args);
@@ -108,6 +113,9 @@ class RunningProgram {
   bool ended_ = false;
   std::string out_path_;
   std::string err_path_;
+  long max_rss_kb_ = 0;
+  double seconds_ = 0.0;
+  std::chrono::steady_clock::time_point started_;
 };
 // apehost started with these arguments and left running (see run_apehost).
 RunningProgram start_apehost(const std::vector<std::string>& args, const RunSetup& setup = {});

@@ -1,5 +1,7 @@
 #include "media_test_support.hpp"
 
+#include <sndfile.h>
+
 #include <cmath>
 #include <sstream>
 #include <stdexcept>
@@ -31,6 +33,26 @@ void write_song(const std::string& path, double seconds) {
   if (!apehost::audio::write_wav(path, synthetic_song(seconds), error)) {
     throw std::runtime_error(error);
   }
+}
+
+void write_broken_flac(const std::string& path, double seconds) {
+  const apehost::audio::AudioBuffer song = synthetic_song(seconds);
+  SF_INFO info{};
+  info.samplerate = song.sample_rate;
+  info.channels = song.channels;
+  info.format = SF_FORMAT_FLAC | SF_FORMAT_PCM_16;
+  SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
+  if (file == nullptr) throw std::runtime_error(path + ": " + sf_strerror(nullptr));
+  const auto frames = static_cast<sf_count_t>(song.frame_count());
+  const bool written = sf_writef_float(file, song.samples.data(), frames) == frames;
+  if (sf_close(file) != 0 || !written) throw std::runtime_error(path + ": cannot write");
+  std::vector<std::uint8_t> bytes = read_bytes(path);
+  std::uint32_t noise = 12345;
+  for (std::size_t i = bytes.size() / 2; i < bytes.size() / 2 + 4000 && i < bytes.size(); ++i) {
+    noise = noise * 1664525u + 1013904223u;
+    bytes[i] = static_cast<std::uint8_t>(noise >> 24);
+  }
+  write_bytes(path, bytes);
 }
 
 std::vector<std::map<std::string, std::string>> probe_streams(const std::string& path) {

@@ -15,6 +15,9 @@ namespace hosttest {
 // tone on the left and a 660 Hz tone on the right (so a channel swap shows).
 apehost::audio::AudioBuffer synthetic_song(double seconds);
 void write_song(const std::string& path, double seconds);
+// The same song as FLAC with a stretch of garbage in its middle: it opens and decodes to about
+// the middle, then libsndfile's decoder fails ("lost sync").
+void write_broken_flac(const std::string& path, double seconds);
 
 // One map per stream, in file order: codec_type, codec_name, width, height, pix_fmt, nb_frames,
 // duration. Empty when ffprobe cannot read the file.

@@ -156,6 +156,24 @@ std::int64_t AudioReader::read(float* out, std::int64_t max_frames) {
   return 0;
 }
 
+bool AudioReader::seek(std::int64_t frame, std::string& error) {
+  const std::string where = path_ + ": cannot seek to sample frame " + std::to_string(frame) + ": ";
+  if (failed_) {
+    error = where + "decoding failed before";
+    return false;
+  }
+  if (frame < 0) {
+    error = where + "before the start";
+    return false;
+  }
+  if (sf_seek(file_->handle, frame, SEEK_SET) < 0) {
+    // libsndfile stays where it was, and its next read starts without the error.
+    error = where + tidy_reason(sf_strerror(file_->handle));
+    return false;
+  }
+  return true;
+}
+
 struct WavWriter::File {
   SNDFILE* handle = nullptr;
   ~File() {

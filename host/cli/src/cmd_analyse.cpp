@@ -25,23 +25,24 @@ int run_analyse(const AnalyseOptions& o) {
   CommandFiles files(o.overwrite);
   files.input("the song", o.audio);
   files.output("-o", o.output);
-  const audio::AudioBuffer song = load_audio(o.audio);
-  const std::vector<audio::SoundFrame> frames = audio::analyse(song, o.fps);
+  // Decoded and analysed as the frames are written: a song of any length in the same memory. A
+  // song that fails part way leaves no trace behind (the writer is not closed).
+  SongFrames song(o.audio, o.fps);
   TraceWriter writer(o.output, static_cast<std::uint32_t>(o.fps), files.existing());
   std::uint64_t beats = 0;
+  audio::SoundFrame frame;
   TraceFrame record;
-  for (const audio::SoundFrame& frame : frames) {
+  while (song.next(frame)) {
     record.beat = frame.beat;
     record.sound = frame.sound;
     beats += frame.beat ? 1 : 0;
     writer.write(record);
   }
   writer.close();
-  const double seconds = static_cast<double>(song.frame_count()) / song.sample_rate;
-  std::cout << "wrote " << o.output << ": " << frames.size() << " frames at " << o.fps
-            << " frames per second, " << beats << " beats, from " << seconds << " s of " << o.audio
-            << " (" << song.sample_rate << " Hz, " << song.channels << " channel"
-            << (song.channels == 1 ? "" : "s") << ")\n";
+  std::cout << "wrote " << o.output << ": " << writer.frames_written() << " frames at " << o.fps
+            << " frames per second, " << beats << " beats, from " << song.seconds_decoded()
+            << " s of " << o.audio << " (" << song.sample_rate() << " Hz, " << song.channels()
+            << " channel" << (song.channels() == 1 ? "" : "s") << ")\n";
   return 0;
 }
 

@@ -20,8 +20,8 @@
 #include "live/screens.hpp"
 #include "live/sdl_start.hpp"
 #include "live/song_playback.hpp"
+#include "live/song_source.hpp"
 #include "media/playlist_file.hpp"
-#include "media/song_file.hpp"
 #include "media/trace.hpp"
 #include "plugin/demo_chain.hpp"
 
@@ -60,10 +60,10 @@ void note_silent(const SongPlayback& playback) {
   }
 }
 
-// The one place play turns a song file into sound for the window: decoded whole, then played.
+// The one place play turns a song file into sound for the window: opened (its first piece decoded,
+// so a file of nothing is refused here), then decoded as it plays.
 std::unique_ptr<SongPlayback> open_song(const std::string& path, double offset_ms) {
-  auto song = std::make_shared<const audio::AudioBuffer>(load_audio(path));
-  return std::make_unique<SongPlayback>(std::move(song), path, offset_ms);
+  return std::make_unique<SongPlayback>(open_song_file(path), path, offset_ms);
 }
 
 // The songs named with --audio (files, folders, playlists) as a list the window plays through.

@@ -15,6 +15,7 @@
 #include "cli/video_options.hpp"
 #include "media/frame_render.hpp"
 #include "media/frame_sink.hpp"
+#include "media/progress.hpp"
 #include "media/song_file.hpp"
 #include "media/trace.hpp"
 #include "media/video_encoder.hpp"
@@ -101,26 +102,35 @@ int run_render(const RenderOptions& o) {
   const ChainPlan& plan = stack.plan;
   const Background& background = stack.background;
 
-  // The sound: a recorded trace, or a song analysed here at the frame rate asked for.
+  // The sound: a recorded trace, or a song decoded and analysed here, at the frame rate asked for,
+  // as the frames are drawn. A trace knows its length; a song's header gives an estimate (exact
+  // for WAV, FLAC and AIFF), which the progress bar and the PNG files checked below go by.
   std::optional<TraceReader> trace;
-  std::optional<audio::AudioBuffer> song;
-  std::vector<audio::SoundFrame> analysed;
+  std::optional<SongFrames> song;
   FrameFeed feed;
-  std::uint64_t available = 0;
+  std::uint64_t limit = 0;
+  std::uint64_t expected = 0;
   int fps = o.fps;
   if (o.trace_option->count()) {
     trace.emplace(o.trace);
-    available = trace->frame_count();
     fps = static_cast<int>(trace->frames_per_second());
+    limit = expected = trace->frame_count();
     feed = [&trace](TraceFrame& record) { return trace->read(record); };
   } else {
-    song = load_audio(o.audio);
-    analysed = audio::analyse(*song, fps);
-    available = analysed.size();
-    feed = feed_from(analysed);
+    song.emplace(o.audio, fps);
+    const std::int64_t hint = song->frame_count_hint();
+    limit = kUnknownTotal;
+    expected = hint < 0 ? kUnknownTotal : static_cast<std::uint64_t>(hint);
+    feed = feed_from(*song);
   }
-  const std::uint64_t total = o.frames_option->count() ? std::min(o.frames, available) : available;
-  if (pattern) files.frame_outputs("--png", *pattern, total);
+  if (o.frames_option->count()) {
+    limit = std::min(o.frames, limit);
+    expected = std::min(o.frames, expected);
+  }
+  // A song whose header promises fewer frames than it has: a frame file past the promise that
+  // exists is refused (without -y) when its turn comes, and the run then leaves every file as it
+  // was.
+  if (pattern) files.frame_outputs("--png", *pattern, expected == kUnknownTotal ? 0 : expected);
 
   EffectChain chain = create_chain(plan);
 
@@ -139,7 +149,11 @@ int run_render(const RenderOptions& o) {
     settings.frames_per_second = fps;
     settings.crf = o.crf;
     settings.speed = o.speed;
-    video.emplace(settings, song ? &*song : nullptr);
+    if (song) {
+      video.emplace(settings, o.audio);
+    } else {
+      video.emplace(settings, static_cast<const audio::AudioBuffer*>(nullptr));
+    }
     sink = &video->sink();
   } else if (o.raw_option->count()) {
     file_sink = std::make_unique<RawFrameSink>(o.raw, files.existing());
@@ -148,8 +162,8 @@ int run_render(const RenderOptions& o) {
     file_sink = std::make_unique<PngFrameSink>(o.png, files.existing());
     sink = file_sink.get();
   }
-  const std::uint64_t rendered =
-      render_frames(chain, background, {size.width, size.height, fps}, total, feed, *sink);
+  const std::uint64_t rendered = render_frames(chain, background, {size.width, size.height, fps},
+                                               limit, expected, feed, *sink);
 
   // Status goes where the frames don't.
   std::ostream& status = o.raw == "-" ? std::cerr : std::cout;

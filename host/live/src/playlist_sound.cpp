@@ -82,7 +82,17 @@ bool PlaylistSound::move(int direction) {
 }
 
 audio::SoundFrame PlaylistSound::frame_now() {
-  if (!ended_ && song_->finished() && !move(+1)) ended_ = true;
+  if (!ended_ && song_->finished()) {
+    // A song whose decoding failed part way ends there: said once, and the list goes on. A list
+    // of one ends with the song's error, as when it cannot be opened.
+    const std::string failure = song_->failure();
+    if (!failure.empty()) {
+      if (songs_.size() == 1) throw HostError(failure, kExitBadInput);
+      failed_[order_.current()] = true;
+      std::cerr << "apehost: " << failure << " (the rest of the song skipped)\n" << std::flush;
+    }
+    if (!move(+1)) ended_ = true;
+  }
   // After the last song, nothing: the window ends with this frame.
   return song_ ? song_->frame_now() : audio::SoundFrame{};
 }

@@ -42,6 +42,15 @@ std::size_t SampleRing::pop(float* out, std::size_t max_count) noexcept {
   return count;
 }
 
+std::size_t SampleRing::discard(std::size_t max_count) noexcept {
+  const std::size_t read = read_.load(std::memory_order_relaxed);
+  const std::size_t written = written_.load(std::memory_order_acquire);
+  const std::size_t count = std::min(max_count, written - read);
+  // Release: the places are the writer's again.
+  read_.store(read + count, std::memory_order_release);
+  return count;
+}
+
 std::size_t SampleRing::size() const noexcept {
   const std::size_t read = read_.load(std::memory_order_acquire);
   return written_.load(std::memory_order_acquire) - read;

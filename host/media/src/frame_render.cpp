@@ -9,15 +9,21 @@ namespace apehost {
 std::uint64_t render_frames(EffectChain& chain, const Background& background,
                             const RenderFormat& format, std::uint64_t total, const FrameFeed& feed,
                             FrameSink& sink) {
+  return render_frames(chain, background, format, total, total, feed, sink);
+}
+
+std::uint64_t render_frames(EffectChain& chain, const Background& background,
+                            const RenderFormat& format, std::uint64_t limit, std::uint64_t expected,
+                            const FrameFeed& feed, FrameSink& sink) {
   // The sink may read the frame last written until the next write returns: each frame is drawn
   // into the other buffer, starting from the one before.
   FrameBuffer frames[2];
   for (FrameBuffer& frame : frames) frame.resize(format.width, format.height, background.colour);
-  ProgressMeter progress(total, format.frames_per_second);
+  ProgressMeter progress(expected, format.frames_per_second);
   TraceFrame record;
   std::uint64_t index = 0;
   try {
-    for (; index < total && feed(record); ++index) {
+    for (; index < limit && feed(record); ++index) {
       stop_if_interrupted();
       FrameBuffer& frame = frames[index % 2];
       chain.render(record.sound.data(), record.beat, background, frames[(index + 1) % 2], frame);
@@ -44,12 +50,33 @@ FrameFeed feed_from(const std::vector<audio::SoundFrame>& frames) {
   };
 }
 
+FrameFeed feed_from(SongFrames& song) {
+  return [&song](TraceFrame& record) {
+    audio::SoundFrame frame;
+    if (!song.next(frame)) return false;
+    record.beat = frame.beat;
+    record.sound = frame.sound;
+    return true;
+  };
+}
+
 SongVideo::SongVideo(VideoSettings settings, const audio::AudioBuffer* song) {
   settings.audio_wav.clear();
   if (song) {
     settings.audio_wav = directory_.path("sound.wav");
     std::string error;
     if (!audio::write_wav(settings.audio_wav, *song, error)) throw HostError(error, kExitFailure);
+  }
+  sink_ = std::make_unique<VideoFrameSink>(settings);
+}
+
+SongVideo::SongVideo(VideoSettings settings, const std::string& song_path) {
+  settings.audio_wav = directory_.path("sound.wav");
+  std::string error;
+  if (!audio::copy_to_wav(song_path, settings.audio_wav, error)) {
+    // The song's own fault (it cannot be read or decoded), or the copy's (a full disk).
+    const bool about_song = error.rfind(song_path + ": ", 0) == 0;
+    throw HostError(error, about_song ? kExitBadInput : kExitFailure);
   }
   sink_ = std::make_unique<VideoFrameSink>(settings);
 }

@@ -26,11 +26,25 @@ std::string clock_text(double seconds) {
 
 std::string progress_line(std::uint64_t done, std::uint64_t total, double seconds,
                           int frames_per_second, int bar_width) {
+  char text[96];
+  if (total == kUnknownTotal) {
+    std::snprintf(text, sizeof text, "%llu frames", static_cast<unsigned long long>(done));
+    std::string line = text;
+    if (done > 0 && seconds > 0.0) {
+      const double rate = double(done) / seconds;
+      std::snprintf(text, sizeof text, "  %.1f fps", rate);
+      line += text;
+      if (frames_per_second > 0) {
+        std::snprintf(text, sizeof text, "  %.2fx real time", rate / frames_per_second);
+        line += text;
+      }
+    }
+    return line;
+  }
   const double fraction = total == 0 ? 1.0 : done >= total ? 1.0 : double(done) / double(total);
   const int filled = static_cast<int>(fraction * bar_width);
   std::string line = "[" + std::string(static_cast<std::size_t>(filled), '#') +
                      std::string(static_cast<std::size_t>(bar_width - filled), '.') + "] ";
-  char text[96];
   std::snprintf(text, sizeof text, "%3d%%  %llu/%llu frames", static_cast<int>(fraction * 100.0),
                 static_cast<unsigned long long>(done), static_cast<unsigned long long>(total));
   line += text;
@@ -62,9 +76,13 @@ ProgressMeter::~ProgressMeter() {
 
 void ProgressMeter::update(std::uint64_t done) {
   done_ = done;
+  // Past an estimated total: from here on, the count alone.
+  if (total_ != kUnknownTotal && done > total_) total_ = kUnknownTotal;
   if (!shown_) return;
   const auto now = std::chrono::steady_clock::now();
-  if (done < total_ && now - last_draw_ < std::chrono::milliseconds(100)) return;
+  if ((done < total_ || total_ == kUnknownTotal) &&
+      now - last_draw_ < std::chrono::milliseconds(100))
+    return;
   last_draw_ = now;
   const double seconds = std::chrono::duration<double>(now - start_).count();
   std::fprintf(stderr, "\r%s\x1b[K",

@@ -1,17 +1,41 @@
 #include "media/song_file.hpp"
 
-#include <optional>
-
 #include "base/host_error.hpp"
 
 namespace apehost {
 
-audio::AudioBuffer load_audio(const std::string& path) {
+namespace {
+
+// Every failure of a song file is the file's: bad input.
+[[noreturn]] void refuse(const std::string& error, const std::string& path) {
+  throw HostError(error.empty() ? path + ": cannot decode" : error, kExitBadInput);
+}
+
+}  // namespace
+
+SongFrames::SongFrames(const std::string& path, int frames_per_second) {
   std::string error;
-  std::optional<audio::AudioBuffer> buffer = audio::decode_audio_file(path, error);
-  if (!buffer) throw HostError(error.empty() ? path + ": cannot decode" : error, kExitBadInput);
-  if (buffer->frame_count() == 0) throw bad_input(path, "holds no sound (no samples)");
-  return std::move(*buffer);
+  reader_ = audio::SongFrameReader::open(path, frames_per_second, error);
+  if (!reader_) refuse(error, path);
+  audio::SoundFrame frame;
+  if (!reader_->next(frame)) refuse(reader_->error(), path);
+  first_ = frame;
+}
+
+bool SongFrames::next(audio::SoundFrame& frame) {
+  if (first_) {
+    frame = *first_;
+    first_.reset();
+    return true;
+  }
+  if (reader_->next(frame)) return true;
+  if (!reader_->error().empty()) refuse(reader_->error(), reader_->reader().path());
+  return false;
+}
+
+double SongFrames::seconds_decoded() const noexcept {
+  const audio::AudioReader& reader = reader_->reader();
+  return static_cast<double>(reader.frames_read()) / reader.sample_rate();
 }
 
 }  // namespace apehost

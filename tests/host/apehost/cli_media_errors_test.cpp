@@ -86,6 +86,25 @@ TEST_F(CliMediaErrors, SongsThatAreNotThere) {
   EXPECT_FALSE(std::filesystem::exists(video_));
 }
 
+TEST_F(CliMediaErrors, ASongThatBreaksPartWayLeavesNoOutputBehind) {
+  // Songs are decoded as the frames are written: this one fails 15 s in, long after the outputs
+  // were begun. One line naming it, status 2, and nothing of the outputs left.
+  const std::string broken = dir_ / "broken.flac";
+  hosttest::write_broken_flac(broken, 30.0);
+  const std::vector<std::string> before = hosttest::directory_names(dir_ / "");
+  const std::vector<std::string> reason = {broken + ": decoding failed: "};
+  expect_refused({"analyse", broken, "-o", dir_ / "t.trace"}, reason);
+  expect_refused(
+      {"render", PROBEFX_MODULE, "--audio", broken, "--size", "16x8", "--raw", dir_ / "out.raw"},
+      reason);
+  expect_refused({"render", PROBEFX_MODULE, "--audio", broken, "--size", "16x8", "--png",
+                  dir_ / "frames/%04d.png"},
+                 reason);
+  expect_refused({"render", PROBEFX_MODULE, "--audio", broken, "--size", "16x8", "-o", video_},
+                 reason);
+  EXPECT_EQ(hosttest::directory_names(dir_ / ""), before) << "no output, no temporary";
+}
+
 TEST_F(CliMediaErrors, BadSizesAndFrameRates) {
   for (const char* size : {"161x120", "160x121", "1x1"}) {
     expect_refused(render_video({"--size", size}), {"--size", size, "even"});

@@ -1,6 +1,6 @@
 // apehost play as people keep it open, on X servers of the test's own with keys sent by xdotool:
-// a playlist moved through with N and P past a song that will not decode, S and F2 saving a preset
-// and a picture, and --display on a desktop of two monitors.
+// a playlist moved through with N and P past a song that will not decode, a song that breaks part
+// way, S and F2 saving a preset and a picture, and --display on a desktop of two monitors.
 
 #include <gtest/gtest.h>
 
@@ -73,6 +73,28 @@ TEST_F(CliPlayer, APlaylistPlaysThroughWithNextAndPreviousPastASongThatWillNotDe
   EXPECT_NE(run.err.find("(skipped)\n"), std::string::npos) << run.err;
   EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
   EXPECT_NE(run.out.find("on 4 songs of a list of 3"), std::string::npos) << run.out;
+}
+
+TEST_F(CliPlayer, ASongThatBreaksPartWayPlaysUpToTheBreak) {
+  // Decoded as it plays, the song fails about a second in: alone, play ends with its one line and
+  // status 2; in a list, it is said once and the next song plays.
+  const XServer x = XServer::virtual_screen("800x600");
+  const std::string broken = dir_ / "broken.flac";
+  hosttest::write_broken_flac(broken, 2.0);
+  hosttest::write_song(dir_ / "good.wav", 0.5);
+  const auto alone = hosttest::run_apehost(
+      {"play", PROBEFX_MODULE, "--audio", broken, "--size", "32x8"}, x.setup());
+  EXPECT_EQ(alone.status, 2) << alone.err;
+  EXPECT_EQ(alone.err.rfind("apehost: " + broken + ": decoding failed: ", 0), 0u) << alone.err;
+  EXPECT_EQ(alone.err.find('\n'), alone.err.size() - 1) << alone.err;
+
+  const auto listed = hosttest::run_apehost(
+      {"play", PROBEFX_MODULE, "--audio", broken, dir_ / "good.wav", "--size", "32x8"}, x.setup());
+  ASSERT_EQ(listed.status, 0) << listed.err;
+  EXPECT_NE(listed.err.find("apehost: " + broken + ": decoding failed: "), std::string::npos)
+      << listed.err;
+  EXPECT_NE(listed.err.find("(the rest of the song skipped)"), std::string::npos) << listed.err;
+  EXPECT_NE(listed.out.find("playing 2/2 good.wav"), std::string::npos) << listed.out;
 }
 
 TEST_F(CliPlayer, AListWithNothingPlayableEndsWithOneLine) {

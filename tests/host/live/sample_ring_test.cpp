@@ -81,6 +81,22 @@ TEST(SampleRing, ValuesComeOutInOrderAcrossTheEndOfTheStorage) {
   }
 }
 
+TEST(SampleRing, DiscardedValuesAreSkippedAndTheirRoomGivenBack) {
+  // What a seek makes stale: dropped by the reader, across the end of the storage, never more than
+  // there is.
+  SampleRing ring(8);
+  const std::vector<float> six = counting(1, 6);
+  ASSERT_TRUE(ring.push(six.data(), 6));
+  EXPECT_EQ(ring.discard(4), 4u);
+  EXPECT_EQ(pop(ring, 1), counting(5, 1));
+  const std::vector<float> five = counting(10, 5);
+  ASSERT_TRUE(ring.push(five.data(), 5)) << "the dropped places are free again";
+  EXPECT_EQ(ring.discard(3), 3u);  // 6, 10, 11: across the end
+  EXPECT_EQ(pop(ring, 8), counting(12, 3));
+  EXPECT_EQ(ring.discard(5), 0u) << "nothing to drop";
+  EXPECT_EQ(ring.size(), 0u);
+}
+
 TEST(SampleRing, NothingIsLostOrReorderedWithAWriterThread) {
   // Whole numbers up to 2^24 are exact in a float.
   constexpr std::size_t kTotal = 2000000;

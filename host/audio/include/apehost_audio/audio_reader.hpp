@@ -45,6 +45,13 @@ class AudioReader {
   // then holds "<path>: decoding failed: <reason>").
   std::int64_t read(float* out, std::int64_t max_frames);
 
+  // Moves to sample frame `frame` (0 the first, length_hint() the end): the next read() starts
+  // there. False when the file cannot be moved there (past the end of its sound, a stream that does
+  // not seek, or after a decoding error), with error "<path>: cannot seek to sample frame N:
+  // <reason>"; reading then goes on from where it was.
+  bool seek(std::int64_t frame, std::string& error);
+
+  // Sample frames read since opening (a seek does not count them again or undo them).
   std::int64_t frames_read() const noexcept { return frames_read_; }
   const std::string& error() const noexcept { return error_; }
 

@@ -5,7 +5,8 @@
 // keys N (next), P (previous, or the start of the song when it is more than kRestartSeconds in)
 // and the seek keys passed on to the song. Songs are opened when their turn comes; one that cannot
 // be opened is reported on standard error (one line naming it) and skipped, and is passed over
-// silently from then on.
+// silently from then on. So is one whose decoding fails part way, once it has played up to there;
+// a list of one song ends with that song's error.
 
 #include <functional>
 #include <memory>

@@ -2,7 +2,8 @@
 // host/live: uses plugin, audio and base, and SDL (inside its sources only); used by cli.
 //
 // A ring of samples between two threads, one writing and one reading, without locks: an audio
-// device's callback hands over what it captured, the window's thread takes it. Each side owns one
+// device's callback hands over what it captured, the window's thread takes it; or a song's
+// decoding thread hands its sound to the output device's callback. Each side owns one
 // running count (of the values written, of the values read) and only reads the other's; the storage
 // is allocated once, when the ring is made.
 
@@ -28,6 +29,10 @@ class SampleRing {
 
   // The reading thread: moves up to max_count of the oldest values to out and returns how many.
   std::size_t pop(float* out, std::size_t max_count) noexcept;
+
+  // The reading thread: drops up to max_count of the oldest values (what a seek has made stale)
+  // and returns how many.
+  std::size_t discard(std::size_t max_count) noexcept;
 
   // Values waiting now (on either side, a count the other side may have changed since).
   std::size_t size() const noexcept;

@@ -5,26 +5,33 @@
 // the device is playing (PlaybackClock); offset_ms later still for outputs with latency of their
 // own. Without an output device (no sound card, no audio server) the song is shown silently against
 // the wall clock.
+//
+// The song is decoded and analysed as it plays (SongStream): playing starts after the first few
+// seconds are decoded, whatever the song's length, and the memory stays that of a few seconds of
+// sound. A song whose decoding fails part way ends there (failure() says why).
 
 #include <atomic>
 #include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
-#include <vector>
 
 #include "apehost_audio/audio_buffer.hpp"
 #include "apehost_audio/sound_analysis.hpp"
 #include "live/live_sound.hpp"
 #include "live/playback_clock.hpp"
+#include "live/song_source.hpp"
+#include "live/song_stream.hpp"
 
 namespace apehost {
 
 class SongPlayback final : public LiveSound {
  public:
-  // song must outlive the playback.
+  // A song file or other source (open_song_file), decoded as it plays.
+  SongPlayback(std::unique_ptr<SongSource> source, std::string name, double offset_ms);
+  // Sound in memory: song must outlive the playback.
   SongPlayback(const audio::AudioBuffer& song, std::string name, double offset_ms);
-  // The playback keeps the song.
+  // Sound in memory, which the playback keeps.
   SongPlayback(std::shared_ptr<const audio::AudioBuffer> song, std::string name, double offset_ms);
   ~SongPlayback() override;
   SongPlayback(const SongPlayback&) = delete;
@@ -44,40 +51,23 @@ class SongPlayback final : public LiveSound {
   std::int64_t heard_position() const;
   // Seconds into the song of the picture shown now.
   double shown_seconds() const;
+  // Why the song ended before its end ("<path>: decoding failed: <reason>"); empty when it did not.
+  std::string failure() const { return stream_->failure(); }
 
  private:
   friend struct SongPlaybackDevice;  // the device's callback
-  SongPlayback(std::shared_ptr<const audio::AudioBuffer> owned, const audio::AudioBuffer& song,
-               std::string name, double offset_ms);
-  // The device's thread: the next frames sample frames into out. No lock, no allocation.
-  void fill(float* out, int frames) noexcept;
   // The sample position of the picture due now, within the song.
   std::int64_t shown_position() const;
 
-  std::shared_ptr<const audio::AudioBuffer> owned_;  // empty when the caller keeps the song
-  const audio::AudioBuffer& song_;
   std::string name_;
-  std::int64_t offset_samples_;
-  std::vector<float> stereo_;  // the first two channels when the song has more
-  const float* samples_;
-  int channels_;
-  std::int64_t total_;
-  // Analysed from analysed_from_ on: a seek starts the analysis again where it lands.
-  std::optional<audio::SoundAnalyser> analyser_;
-  std::int64_t analysed_from_ = 0;
+  std::int64_t offset_samples_ = 0;
+  int sample_rate_ = 0;
+  std::unique_ptr<SongStream> stream_;
   std::int64_t seek_floor_ = 0;  // where the last seek landed: nothing earlier is shown after it
 
   std::uint32_t device_ = 0;  // SDL's audio device; 0 for none
   std::string silent_reason_;
-  std::int64_t taken_ = 0;  // the device's thread's own: sample frames handed to it so far
   std::optional<PlaybackClock> clock_;
-
-  // A seek, from the window's thread to the device's: the position is stored first, then the
-  // count of seeks asked for; the device's thread moves to the position and stores the count it
-  // saw, so the window knows when the clock has followed (until then the picture shows the target).
-  std::atomic<std::int64_t> seek_target_{0};
-  std::atomic<std::uint32_t> seeks_asked_{0};
-  std::atomic<std::uint32_t> seeks_done_{0};
 };
 
 }  // namespace apehost
