@@ -1,17 +1,16 @@
-// apehost play and demo: a window under a virtual X server (xvfb-run) with SDL's dummy audio
-// driver, and the demo's video where there is no display.
+// apehost play and demo: a window on a virtual X server of the test's own (Xvfb) with SDL's dummy
+// audio driver, and the demo's video where there is no display.
 //
-// The windowed runs go without LeakSanitizer in sanitizer builds (ASAN_OPTIONS=detect_leaks=0):
-// the X and audio client libraries SDL loads keep allocations until the process ends, which would
-// be reported as leaks of ours. (run_apehost turns it off for every apehost it starts anyway; see
-// there why.)
+// The windowed runs go without LeakSanitizer in sanitizer builds: run_apehost turns it off for
+// every apehost it starts (see there why; the X and audio client libraries SDL loads keep
+// allocations until the process ends as well).
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 
 #include "host_test_support.hpp"
+#include "live_test_support.hpp"
 #include "media_test_support.hpp"
 #include "required_tool.hpp"
 
@@ -19,21 +18,6 @@ namespace {
 
 using hosttest::run_apehost;
 using hosttest::RunSetup;
-
-std::string asan_options_without_leaks() {
-  const char* old = std::getenv("ASAN_OPTIONS");
-  return std::string(old && *old ? std::string(old) + ":" : "") + "detect_leaks=0";
-}
-
-// A window on a virtual display, sound into SDL's dummy device (which takes it at the real rate).
-RunSetup under_xvfb() {
-  RunSetup setup;
-  setup.wrapper = {"xvfb-run", "-a", "-s", "-screen 0 800x600x24"};
-  setup.environment = {{"SDL_AUDIODRIVER", "dummy"},
-                       {"SDL_VIDEODRIVER", std::nullopt},
-                       {"ASAN_OPTIONS", asan_options_without_leaks()}};
-  return setup;
-}
 
 // No display at all.
 RunSetup headless() {
@@ -45,9 +29,16 @@ RunSetup headless() {
   return setup;
 }
 
+// A window on a virtual display of the test's own (started and stopped by the fixture), sound into
+// SDL's dummy device (which takes it at the real rate).
 class CliLive : public ::testing::Test {
  protected:
-  void SetUp() override { REQUIRE_TOOL("xvfb-run"); }
+  void SetUp() override {
+    REQUIRE_TOOL("Xvfb");
+    x_ = std::make_unique<hosttest::XServer>(hosttest::XServer::virtual_screen("800x600"));
+  }
+  RunSetup under_xvfb() const { return x_->setup(); }
+  std::unique_ptr<hosttest::XServer> x_;
   hosttest::ScratchDir dir_;
 };
 
