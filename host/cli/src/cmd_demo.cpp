@@ -21,7 +21,6 @@
 #include "live/song_playback.hpp"
 #include "media/frame_render.hpp"
 #include "media/video_encoder.hpp"
-#include "plugin/demo_chain.hpp"
 
 namespace apehost {
 namespace {
@@ -56,10 +55,6 @@ struct DemoOptions {
   bool overwrite = false;
   CLI::Option* output_option = nullptr;
 };
-
-EffectChain create_stack(const Stack& stack) {
-  return stack.demo ? create_demo_chain(stack.plan) : create_chain(stack.plan);
-}
 
 int show_window(const DemoOptions& o, const Stack& stack) {
   const FrameSize size = parse_frame_size("--size", o.size.empty() ? kDemoWindowSize : o.size);

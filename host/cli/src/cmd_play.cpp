@@ -23,7 +23,6 @@
 #include "live/song_source.hpp"
 #include "media/playlist_file.hpp"
 #include "media/trace.hpp"
-#include "plugin/demo_chain.hpp"
 
 namespace apehost {
 namespace {
@@ -120,7 +119,7 @@ int run_play(const PlayOptions& o) {
     sound = std::move(playback);
   }
 
-  EffectChain chain = stack.demo ? create_demo_chain(stack.plan) : create_chain(stack.plan);
+  EffectChain chain = create_stack(stack);
   LiveOptions live;
   live.width = size.width;
   live.height = size.height;

@@ -116,6 +116,10 @@ void add_preset_option(CLI::App& app, PresetOptions& o) {
                  ->type_name("FILE");
 }
 
+EffectChain create_stack(const Stack& stack) {
+  return stack.demo ? create_demo_chain(stack.plan) : create_chain(stack.plan);
+}
+
 Stack resolve_stack(const ChainOptions& chain, const BackgroundOptions& background,
                     const PresetOptions& preset, bool demo_by_default) {
   Stack stack;

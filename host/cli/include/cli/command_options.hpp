@@ -12,6 +12,7 @@
 #include "cli/output_policy.hpp"
 #include "plugin/background.hpp"
 #include "plugin/chain_plan.hpp"
+#include "plugin/effect_chain.hpp"
 
 namespace apehost {
 
@@ -74,6 +75,10 @@ struct Stack {
 // the background options. --ticks goes with either.
 Stack resolve_stack(const ChainOptions& chain, const BackgroundOptions& background,
                     const PresetOptions& preset, bool demo_by_default);
+
+// The stack's effects, created in order (the demo's plug-ins in the demo's colours where no blob
+// is given).
+EffectChain create_stack(const Stack& stack);
 
 // The files the stack is made from, as inputs of a command: the preset and the plug-ins it names
 // (each file a name may be loaded from), or the PLUGIN arguments (the demo's when there are none
