@@ -15,6 +15,11 @@ for tool in wine wineserver xvfb-run timeout; do
   command -v "$tool" >/dev/null 2>&1 || { echo "run_wine: $tool is not installed"; exit 1; }
 done
 
+if ! reason=$(sh "$(dirname "$0")/runs_32bit.sh"); then
+  . "$(dirname "$0")/../support/skip_or_fail.sh"
+  skip_or_fail "$reason"
+fi
+
 status=0
 if [ ! -f "$prefix/system.reg" ]; then
   mkdir -p "$prefix"
