@@ -22,6 +22,18 @@ std::string clock_text(double seconds) {
   return text;
 }
 
+// "  R fps", and with the video's frame rate known, "  Nx real time".
+std::string rate_text(double rate, int frames_per_second) {
+  char text[64];
+  std::snprintf(text, sizeof text, "  %.1f fps", rate);
+  std::string line = text;
+  if (frames_per_second > 0) {
+    std::snprintf(text, sizeof text, "  %.2fx real time", rate / frames_per_second);
+    line += text;
+  }
+  return line;
+}
+
 }  // namespace
 
 std::string progress_line(std::uint64_t done, std::uint64_t total, double seconds,
@@ -30,15 +42,7 @@ std::string progress_line(std::uint64_t done, std::uint64_t total, double second
   if (total == kUnknownTotal) {
     std::snprintf(text, sizeof text, "%llu frames", static_cast<unsigned long long>(done));
     std::string line = text;
-    if (done > 0 && seconds > 0.0) {
-      const double rate = double(done) / seconds;
-      std::snprintf(text, sizeof text, "  %.1f fps", rate);
-      line += text;
-      if (frames_per_second > 0) {
-        std::snprintf(text, sizeof text, "  %.2fx real time", rate / frames_per_second);
-        line += text;
-      }
-    }
+    if (done > 0 && seconds > 0.0) line += rate_text(double(done) / seconds, frames_per_second);
     return line;
   }
   const double fraction = total == 0 ? 1.0 : done >= total ? 1.0 : double(done) / double(total);
@@ -50,12 +54,7 @@ std::string progress_line(std::uint64_t done, std::uint64_t total, double second
   line += text;
   if (done > 0 && seconds > 0.0) {
     const double rate = double(done) / seconds;
-    std::snprintf(text, sizeof text, "  %.1f fps", rate);
-    line += text;
-    if (frames_per_second > 0) {
-      std::snprintf(text, sizeof text, "  %.2fx real time", rate / frames_per_second);
-      line += text;
-    }
+    line += rate_text(rate, frames_per_second);
     const double left = done >= total ? 0.0 : double(total - done) / rate;
     line += (done >= total ? "  took " + clock_text(seconds) : "  ETA " + clock_text(left));
   }
