@@ -20,26 +20,14 @@
 #include "apehost_audio/audio_reader.hpp"
 #include "apehost_audio/song_analyser.hpp"
 #include "apehost_audio/sound_analysis.hpp"
-
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-#define APE_LONG_SONG_SANITIZED 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
-#define APE_LONG_SONG_SANITIZED 1
-#endif
-#endif
+#include "sanitized_build.hpp"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-#ifdef APE_LONG_SONG_SANITIZED
-constexpr int kMinutes = 4;
-constexpr bool kMeasureMemory = false;
-#else
-constexpr int kMinutes = 40;
-constexpr bool kMeasureMemory = true;
-#endif
+constexpr int kMinutes = testsupport::kSanitizedBuild ? 4 : 40;
+constexpr bool kMeasureMemory = !testsupport::kSanitizedBuild;
 constexpr int kRate = 22050;
 constexpr int kFps = 60;
 constexpr double kTwoPi = 6.283185307179586;

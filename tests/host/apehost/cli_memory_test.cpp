@@ -22,24 +22,12 @@
 #include "host_test_support.hpp"
 #include "live_test_support.hpp"
 #include "required_tool.hpp"
-
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-#define APE_MEMORY_SANITIZED 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
-#define APE_MEMORY_SANITIZED 1
-#endif
-#endif
+#include "sanitized_build.hpp"
 
 namespace {
 
-#ifdef APE_MEMORY_SANITIZED
-constexpr int kMinutes = 4;
-constexpr bool kBoundMemory = false;
-#else
-constexpr int kMinutes = 40;
-constexpr bool kBoundMemory = true;
-#endif
+constexpr int kMinutes = testsupport::kSanitizedBuild ? 4 : 40;
+constexpr bool kBoundMemory = !testsupport::kSanitizedBuild;
 constexpr int kRate = 22050;
 constexpr long kMemoryLimitMb = 150;
 constexpr long kFrames = kMinutes * 60L * 60;  // at 60 frames per second
