@@ -117,9 +117,18 @@ test('the page in Chromium', async (t) => {
     const start = await page.evaluate(() => ({ frames: window.apeWeb.framesDrawn,
                                                 beats: window.apeWeb.beatsSeen }));
     await framesAdvance(page, 60);
-    // Captured sound, not silence, reaches the effects, and the tracker finds the kick.
-    await waitInPage(page, () => window.apeWeb.level > 5);
-    await waitInPage(page, (n) => window.apeWeb.beatsSeen > n, start.beats, 30);
+    // Captured sound, not silence, reaches the effects, and the tracker finds the kick. A wait that
+    // runs out says what the page had: a stalled capture and a silent one look alike otherwise.
+    const state = () => page.evaluate(() => JSON.stringify({
+      source: window.apeWeb.source?.name, level: window.apeWeb.level,
+      frames: window.apeWeb.framesDrawn, beats: window.apeWeb.beatsSeen }));
+    try {
+      await waitInPage(page, () => window.apeWeb.level > 5, undefined, 40);
+      await waitInPage(page, (n) => window.apeWeb.beatsSeen > n, start.beats, 40);
+    } catch (error) {
+      throw new Error(`${error.message}; the page: ${await state()}; at the start: ` +
+                      JSON.stringify(start));
+    }
     assert.deepEqual(page.problems, []);
   });
 
