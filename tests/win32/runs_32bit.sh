@@ -7,5 +7,6 @@
 loader=/lib/ld-linux.so.2
 [ -e "$loader" ] || exit 0
 "$loader" --version >/dev/null 2>&1 && exit 0
-echo "this machine's kernel runs no 32-bit x86 programs (its IA-32 emulation is off), so Wine cannot run the Windows modules"
+echo "this machine's kernel runs no 32-bit x86 programs (its IA-32 emulation is off)," \
+  "so Wine cannot run the Windows modules"
 exit 1
